@@ -1,0 +1,47 @@
+# Shared by ./demo, ./run-tests and .ci/run: Debian packages and builds.
+
+# Packages every host build, test and demo needs.
+HOST_PACKAGES=(
+  cmake ninja-build g++ pkg-config
+  libgtest-dev libgmock-dev libjson-c-dev libcjson-dev
+  libfuse3-dev fuse3
+  python3 python3-pytest python3-serial python3-matplotlib
+  iproute2 iputils-ping util-linux procps
+)
+# Extra packages of the cross build for the board.
+ARMHF_PACKAGES=(
+  g++-arm-linux-gnueabihf qemu-user
+  libjson-c-dev:armhf libcjson-dev:armhf libgtest-dev:armhf libstdc++6:armhf
+)
+
+note() { printf '\n== %s\n' "$*" >&2; }
+
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+# ensure_packages pkg...: install those of the packages that are missing.
+ensure_packages() {
+  local missing=()
+  local pkg
+  for pkg in "$@"; do
+    dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' \
+      || missing+=("$pkg")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  if printf '%s\n' "${missing[@]}" | grep -q ':armhf$' \
+      && ! dpkg --print-foreign-architectures | grep -qx armhf; then
+    as_root dpkg --add-architecture armhf
+  fi
+  note "installing ${missing[*]}"
+  as_root apt-get update -q
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
+    "${missing[@]}"
+}
+
+# build_preset name: configure and build one CMake preset.
+build_preset() {
+  note "build: $1"
+  cmake --preset "$1" >/dev/null
+  cmake --build --preset "$1"
+}

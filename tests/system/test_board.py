@@ -1,0 +1,39 @@
+"""The board's frame: private /dev, exit statuses, signals, clean-up."""
+import signal
+import time
+
+from boardtest import run, start, stop
+
+
+def test_command_status_and_output_pass_through():
+    r = run(["sh", "-c", "echo out; echo err >&2; exit 7"])
+    assert (r.status, r.stdout, r.stderr) == (7, b"out\n", b"err\n")
+
+
+def test_stdin_reaches_the_command():
+    assert run(["cat"], stdin=b"line\n").stdout == b"line\n"
+
+
+def test_private_dev_holds_only_the_basics():
+    r = run(["sh", "-c", "ls /dev"])
+    names = set(r.stdout.decode().split())
+    assert {"null", "zero", "full", "tty", "pts", "ptmx", "urandom"} <= names
+    assert "sda" not in names and "vda" not in names
+
+
+def test_signal_death_is_passed_on():
+    assert run(["sh", "-c", "kill -KILL $$"]).status == -signal.SIGKILL
+
+
+def test_sigterm_reaches_the_command_and_leaves_nothing(tmp_path):
+    proc = start(["sh", "-c", "trap 'echo got; exit 5' TERM; while :; do sleep 0.05; done"],
+                 state=tmp_path / "state", stdout=__import__("subprocess").PIPE)
+    time.sleep(0.5)
+    assert stop(proc) == 5
+    assert proc.stdout.read() == b"got\n"
+    with open("/proc/self/mounts") as mounts:
+        assert str(tmp_path) not in mounts.read()
+
+
+def test_missing_command_is_127():
+    assert run(["no-such-command-here"]).status == 127
