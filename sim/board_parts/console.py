@@ -58,9 +58,9 @@ class Part:
             error = errno_value(args.console_errno)
         except ValueError as err:
             raise BoardError(f"--console-errno: {err}")
-        self.mountpoint = board.state_path("console", "mnt", "")
+        # Absolute, to be found in /proc/self/mounts whatever --state was.
+        self.mountpoint = os.path.abspath(board.state_path("console", "mnt", ""))
         os.makedirs(self.mountpoint, exist_ok=True)
-        self.mountpoint = self.mountpoint.rstrip("/")
         argv = [daemon,
                 "--records", board.state_path("console", "records.bin"),
                 "--calls", board.state_path("console", "calls.txt"),

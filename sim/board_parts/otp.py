@@ -59,7 +59,7 @@ class Part:
             if not os.path.isfile(given):
                 raise BoardError(f"--otp-{name}: {given} is not a file")
             return os.path.abspath(given)
-        image = board.state_path("otp", f"{name}.bin")
+        image = os.path.abspath(board.state_path("otp", f"{name}.bin"))
         if not os.path.exists(image):
             # Unprogrammed OTP reads as zeros.
             with open(image, "wb") as f:
