@@ -19,9 +19,9 @@ for arg in sys.argv[1:]:
 """
 
 
-def client(tmp_path, calls_spec, board=()):
+def client(tmp_path, requests, board=()):
     state = tmp_path / "state"
-    r = run(["/usr/bin/python3", "-c", CLIENT, *calls_spec], board=board, state=state)
+    r = run(["/usr/bin/python3", "-c", CLIENT, *requests], board=board, state=state)
     assert r.status == 0, r.stderr
     return [int(line) for line in r.stdout.split()], state
 
