@@ -1,0 +1,18 @@
+// Error lines on standard error.
+#include "log.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+namespace mcushell {
+
+void log_error(const char *format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(stderr, format, args);
+    va_end(args);
+    std::fputc('\n', stderr);
+}
+
+} // namespace mcushell

@@ -1,0 +1,9 @@
+// The one way mcushell reports a problem: a line on standard error.
+#pragma once
+
+namespace mcushell {
+
+// Writes the formatted message and a newline to standard error.
+void log_error(const char *format, ...) __attribute__((format(printf, 1, 2)));
+
+} // namespace mcushell

@@ -1,0 +1,7 @@
+// mcushell: send console command lines to the companion core.
+#include "run.h"
+
+int main(int argc, char **argv)
+{
+    return mcushell::run(argc, argv);
+}

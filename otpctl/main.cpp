@@ -1,0 +1,7 @@
+// otpctl: read or write a run of OTP bytes.
+#include "run.h"
+
+int main(int argc, char **argv)
+{
+    return otpctl::run(argc, argv);
+}

@@ -1,0 +1,9 @@
+// One run of otpctl, from the command line to the exit status.
+#pragma once
+
+namespace otpctl {
+
+// Returns the exit status (0..255).
+int run(int argc, const char *const *argv);
+
+} // namespace otpctl
