@@ -154,6 +154,10 @@ def parse_args(argv):
     if not args.command:
         parser.error("no command given (sim/board run -- command ...)")
     args.build = os.path.abspath(args.build)
+    # The inner board is started with the same working folder, so an absolute
+    # path here is the same folder there, whichever --state argparse keeps.
+    if args.state is not None:
+        args.state = os.path.abspath(args.state)
     return args, parts
 
 
