@@ -229,6 +229,11 @@ void delete_response_timer() {
   timer_armed = false;
 }
 
+bool response_timer_armed() {
+  std::lock_guard<std::mutex> lock(event_mutex);
+  return timer_armed;
+}
+
 void on_response_timer(int signal_number) {
   static_cast<void>(signal_number);
   std::lock_guard<std::mutex> lock(event_mutex);

@@ -17,6 +17,10 @@ void start_response_timer();
 // No tick comes until the next arming. Does nothing before the first arming.
 void delete_response_timer();
 
+// Whether ticks are due, that is armed and not deleted since. Takes the
+// event lock.
+bool response_timer_armed();
+
 // One tick: counts up every used slot's retry and gives up the slots that
 // still wait on the fourth tick. Takes the event lock.
 void on_response_timer(int signal_number);
