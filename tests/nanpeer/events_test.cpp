@@ -171,7 +171,7 @@ TEST_F(events_test, discovery_saves_the_service_once_and_starts_only_from_idle) 
   std::string out = deliver(DNS_DISCOVERY_RESULT, with_text);
   EXPECT_TRUE(contains(out, info("text_info_len(3)\n") + info("text_info ") + "02 68 69 " + info("\n")));
   EXPECT_EQ(mgnt.publish_id, 10);
-  ASSERT_EQ(mgnt.text_info_len, 3);
+  ASSERT_EQ(+mgnt.text_info_len, 3);
   EXPECT_EQ(std::memcmp(mgnt.text_info, "\x02hi", 3), 0);
 
   out = deliver(DNS_DISCOVERY_RESULT, discovery(11));
@@ -190,8 +190,8 @@ TEST_F(events_test, discovery_text_information_is_bounded_by_the_record) {
   std::memset(record.text_info, 0x41, sizeof record.text_info);
   std::memset(record.service_name, 'n', sizeof record.service_name);  // unterminated
   deliver(DNS_DISCOVERY_RESULT, record);
-  ASSERT_EQ(mgnt.text_info_len, 256);
-  EXPECT_EQ(mgnt.text_info[255], 0x41);
+  ASSERT_EQ(+mgnt.text_info_len, 256);
+  EXPECT_EQ(+mgnt.text_info[255], 0x41);
   EXPECT_EQ(std::strlen(mgnt.service_name), 255u);
 }
 

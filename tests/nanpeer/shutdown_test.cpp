@@ -52,8 +52,8 @@ TEST_F(shutdown_test, ends_only_confirmed_paths_then_stops_the_service_and_frees
   EXPECT_EQ(confirmed.nan_status, nan_status::NAN_IDLE);
   EXPECT_EQ(confirmed.pairing_info.local_role, 0);
   EXPECT_EQ(waiting.nan_status, nan_status::NAN_DATA_REQ_SENT);
-  EXPECT_EQ(confirmed.text_info, nullptr);
-  EXPECT_EQ(services.slot[0].record.textinfo, nullptr);
+  EXPECT_EQ(+confirmed.text_info, nullptr);
+  EXPECT_EQ(+services.slot[0].record.textinfo, nullptr);
 
   // Events that come while or after stopping are dropped.
   EXPECT_EQ([] {
