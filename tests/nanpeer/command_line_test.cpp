@@ -84,6 +84,7 @@ TEST(command_line_test, validation_messages) {
       info("Input parameter is invalid. The maximum number of services available is 2. \n");
   EXPECT_EQ(parse({"-r", "publish", "-f", "c", "-n", "3"}).out, too_many);
   EXPECT_EQ(parse({"-r", "publish", "-f", "c", "-n", "-1"}).out, too_many);
+  EXPECT_EQ(parse({"-r", "publish", "-f", "c", "-n", "4294967297"}).out, too_many);
 
   parse_outcome two_subscribers = parse({"-r", "subscribe", "-f", "c", "-n", "2"});
   EXPECT_EQ(two_subscribers.result, command_line_result::exit_fail);
@@ -108,4 +109,5 @@ TEST(command_line_test, accepted_values) {
 
   EXPECT_EQ(parse({"-r", "publish", "-f", "c", "-t", "soon"}).options.timeout, 0u);
   EXPECT_EQ(parse({"-r", "publish", "-f", "c", "-t", "12s"}).options.timeout, 12u);
+  EXPECT_EQ(parse({"-r", "publish", "-f", "c", "-t", "4000000000"}).options.timeout, 4000000000u);
 }
