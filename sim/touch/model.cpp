@@ -84,6 +84,15 @@ void TouchModel::settle_baseline(int ch, double now)
     baseline_time_[c] = std::max(now, baseline_time_[c]);
 }
 
+// A new MBias changes the reading at once; the controller takes a fresh
+// baseline then rather than drifting towards it.
+void TouchModel::recalibrate_baseline(int ch, double now)
+{
+    const auto c = static_cast<std::size_t>(ch);
+    baseline_[c] = level(ch);
+    baseline_time_[c] = now;
+}
+
 int32_t TouchModel::touch_depth(int ch, double now) const
 {
     int32_t depth = 0;
@@ -163,9 +172,9 @@ int TouchModel::write(Attr attr, std::string_view text, double now)
         selected_ = v;
         return 0;
     }
-    if (attr == Attr::chx_mbias)
-        settle_baseline(selected_, now);
     setting(attr, selected_) = v;
+    if (attr == Attr::chx_mbias)
+        recalibrate_baseline(selected_, now);
     return 0;
 }
 
@@ -192,13 +201,12 @@ int TouchModel::set(Attr attr, int ch, int32_t value, double now)
             return -EINVAL;
         selected_ = value;
         return 0;
-    case Attr::chx_mbias:
-        settle_baseline(ch, now);
-        break;
     default:
         break;
     }
     setting(attr, ch) = value;
+    if (attr == Attr::chx_mbias)
+        recalibrate_baseline(ch, now);
     return 0;
 }
 

@@ -48,7 +48,7 @@ public:
     void set_read_error(Attr attr, int err) { read_error_[index(attr)] = err; }
     void set_write_error(Attr attr, int err) { write_error_[index(attr)] = err; }
 
-    // How fast the baseline follows a changed average (time constant, s).
+    // How fast the baseline follows a drifting average (time constant, s).
     static constexpr double baseline_time_constant = 1.0;
 
 private:
@@ -63,6 +63,7 @@ private:
     int32_t& setting(Attr attr, int ch);
     int32_t level(int ch) const;
     void settle_baseline(int ch, double now);
+    void recalibrate_baseline(int ch, double now);
     int32_t touch_depth(int ch, double now) const;
     int32_t last_touch_depth(double now) const;
     int32_t noise();

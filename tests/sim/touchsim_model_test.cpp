@@ -134,22 +134,25 @@ TEST(TouchModel, NoiseStaysWithinItsAmplitude)
     EXPECT_EQ(read_value(m, Attr::snr_noise), 10) << "peak to peak";
 }
 
-TEST(TouchModel, BaselineFollowsTheAverageSlowly)
+TEST(TouchModel, BaselineFollowsDriftSlowlyAndRecalibratesOnMbias)
 {
     TouchModel m;
     m.set_noise(0);
     const int32_t before = read_value(m, Attr::chx_baseline, 10.0);
     EXPECT_EQ(before, read_value(m, Attr::chx_ave_data, 10.0));
-    ASSERT_EQ(m.write(Attr::chx_mbias, "40", 10.0), 0);
+    m.set_channel_model(0, {2000, 64}, 10.0);
     const int32_t after = read_value(m, Attr::chx_ave_data, 10.0);
-    ASSERT_GT(after, before + 1000);
-    // Right after the change the baseline has hardly moved; one time
+    ASSERT_EQ(after, before + 1000);
+    // Right after the drift the baseline has hardly moved; one time
     // constant later it has covered about 63% of the way; later all of it.
     EXPECT_LT(read_value(m, Attr::chx_baseline, 10.01), before + 30);
     const double tau = TouchModel::baseline_time_constant;
     const int32_t mid = read_value(m, Attr::chx_baseline, 10.0 + tau);
     EXPECT_NEAR(mid - before, 0.632 * (after - before), 5.0);
     EXPECT_NEAR(read_value(m, Attr::chx_baseline, 10.0 + 20 * tau), after, 1.0);
+
+    ASSERT_EQ(m.write(Attr::chx_mbias, "40", 40.0), 0);
+    EXPECT_EQ(read_value(m, Attr::chx_baseline, 40.0), read_value(m, Attr::chx_ave_data, 40.0));
 }
 
 TEST(TouchModel, ScriptedTouchLowersTheAverageAndSetsSnrTouch)
