@@ -59,12 +59,16 @@ class _Collector(threading.Thread):
 
 
 class SimulatedBoard:
-    def __init__(self, state, board_options=(), build=None, tool_args=None, env=None):
+    def __init__(self, state, board_options=(), build=None, tool_args=None, env=None,
+                 uart_link=None):
         self.state = os.path.abspath(str(state))
         self.build = build or os.environ.get("BOARD_BUILD_DIR", os.path.join(REPO, "build"))
         self.board_options = list(board_options)
         self.tool_args = tool_args
         self.env = env
+        # A symbolic link to the pty, given to the tool instead of its name
+        # (as a /dev/serial/by-id/ link would be).
+        self.uart_link = uart_link
         self.proc = None
         self.status = None
 
@@ -76,6 +80,11 @@ class SimulatedBoard:
         os.makedirs(self.state, exist_ok=True)
         self.uart_master, self.uart_slave = os.openpty()
         self.uart_path = os.ttyname(self.uart_slave)
+        if self.uart_link is not None:
+            if os.path.lexists(self.uart_link):
+                os.unlink(self.uart_link)
+            os.symlink(self.uart_path, self.uart_link)
+            self.uart_path = str(self.uart_link)
         out_master, out_slave = os.openpty()
         tty.setraw(out_slave)
         args = self.tool_args if self.tool_args is not None else ["padprobe", self.uart_path]
