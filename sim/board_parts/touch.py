@@ -35,8 +35,8 @@ class Part:
 
     def setup(self, board):
         args = board.args
-        folder = os.path.dirname(board.state_path("touch", "init"))
-        daemon = os.path.join(board.bin_dir, "touchsim")
+        folder = os.path.abspath(os.path.dirname(board.state_path("touch", "init")))
+        daemon = os.path.join(board.build_dir, "sim", "touchsim")
         if not os.path.exists(daemon):
             raise OSError(f"{daemon} is not built")
         lines = []
