@@ -113,8 +113,10 @@ int run(const Options& opt)
     fuse_args args = FUSE_ARGS_INIT(3, fuse_argv);
     const fuse_lowlevel_ops& ops = touchsim::attribute_tree_ops();
     fuse_session* se = fuse_session_new(&args, &ops, sizeof ops, &sim);
-    if (se == nullptr)
+    if (se == nullptr) {
+        fuse_opt_free_args(&args);
         return 1;
+    }
     int status = 1;
     if (fuse_set_signal_handlers(se) == 0) {
         if (fuse_session_mount(se, opt.mount.c_str()) == 0) {
@@ -137,6 +139,7 @@ int run(const Options& opt)
         fuse_remove_signal_handlers(se);
     }
     fuse_session_destroy(se);
+    fuse_opt_free_args(&args);
     return status;
 }
 

@@ -35,10 +35,11 @@ def test_failed_read_ends_the_process_with_255(probe):
     p = probe("--touch-do", "set etc_factor 12", "--touch-do", "fail-read etc_step")
     mark = p.mark()
     p.link.send('{"type":"query"}')
+    p.proc.wait(timeout=30)
+    p.link.quiet(0.2)
+    assert not p.link.items, "no answer after the failed read"
     assert p.wait() == 255
     # etc_step is read after etc_interval and before etc_factor; the buffer
     # is still empty when the read fails.
     assert p.log_since(mark) == (got('{"type":"query"}') +
                                  "[CAP][ERROR] read etc_step error,read size: 4, read val:\n\n")
-    p.link.quiet(0.2)
-    assert not p.link.items

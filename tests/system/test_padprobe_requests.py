@@ -1,6 +1,9 @@
 """padprobe's command channel: every request type and its exact answer, the
 writes and warnings each causes, and how requests are cut from the line."""
 import json
+import os
+
+import pytest
 
 from padprobe_board import (ACK, DEVICE, ERROR, answered, cjson, got, probe,  # noqa: F401
                             startup, unsupported)
@@ -124,11 +127,8 @@ def test_unsupported_and_malformed_requests(probe):
                 '{"type":"config_ch","ch":1,"enable":1,"mbias":1,"diff_th":1,"abs_th":1,"nn_th":1}',
                 '{"type":"config","scan_int":1}', '{"type":"tune_mbias_ch"}',
                 '{"type":"start","samp_int":10}']:
-        reply = p.ask(bad)
-        assert reply.raw.decode() == ERROR, bad
+        assert p.exchange(bad, ERROR, None).startswith("[CAP][WARN] "), bad
     assert p.writes_of(mark) == []
-    log = p.log_since(mark)
-    assert "[CAP][WARN]" in log
     p.exchange(QUERY, query_answer())
 
 
@@ -160,6 +160,10 @@ def test_request_framing(probe):
     assert p.link.frames == type(p.link.frames)() and not p.link.junk
 
 
+@pytest.mark.xfail("undefined" in os.environ.get("BOARD_SANITIZER", ""), strict=True,
+                   reason="padprobe fault: RequestQueue::push passes the empty text of an "
+                          "overflow to memcpy as a null pointer (request_queue.cpp); UBSan "
+                          "ends the process, so the overflow gets no answer")
 def test_request_overflow(probe):
     p = probe()
     mark = p.mark()
@@ -170,7 +174,7 @@ def test_request_overflow(probe):
     log = p.log_since(mark)
     assert log.count("[CAP][WARN]") == 1 and "1024" in log
     assert "Got request" in log and big not in log
-    # A request of exactly the buffer's size still fits.
-    exact = '{"type":"query","pad":"' + "b" * (1024 - 26) + '"}'
-    assert len(exact) == 1024 - 1 or len(exact) <= 1024
-    assert json.loads(p.ask(exact).raw)["type"] == "query"
+    # A request that leaves room for its terminator in the buffer is served.
+    fits = '{"type":"query","pad":"' + "b" * 998 + '"}'
+    assert len(fits) == 1023
+    assert json.loads(p.ask(fits).raw)["type"] == "query"
