@@ -69,6 +69,16 @@ class Probe(SimulatedBoard):
                 return text
             time.sleep(0.01)
 
+    def wait_answers_logged(self, count, timeout=10.0):
+        """Wait until the log shows `count` answers sent, so a mark taken
+        next starts after them."""
+        deadline = time.monotonic() + timeout * SLOW
+        while self.stdout().count(b"[CAP][INFO] Query response: ") < count:
+            if time.monotonic() > deadline:
+                return False
+            time.sleep(0.01)
+        return True
+
     def ask(self, request, timeout=10.0):
         return self.link.request(request, timeout=timeout * SLOW)
 

@@ -154,6 +154,7 @@ def test_request_framing(probe):
     assert p.link.next_answer().raw.decode() == query_answer()
 
     # Braces inside strings do not count, and leave nothing behind.
+    assert p.wait_answers_logged(5)
     p.exchange('{"type":"query","note":"}}{"}', query_answer())
     p.exchange('{"type":"tune_mbias_ch }"}', ERROR, unsupported(255))
     p.exchange(QUERY, query_answer())
@@ -170,6 +171,7 @@ def test_request_overflow(probe):
     big = '{"type":"query","pad":"' + "a" * 1100 + '"}'
     reply = p.ask(big)
     assert reply.raw.decode() == ERROR
+    assert p.wait_answers_logged(1)
     p.exchange(QUERY, query_answer())
     log = p.log_since(mark)
     assert log.count("[CAP][WARN]") == 1 and "1024" in log
