@@ -28,21 +28,39 @@ def pass_starts(writes):
     return [w.time for w in writes[enabled + 1:] if w.name == "ch_num" and w.text == "0"]
 
 
+def pass_spans(writes):
+    """Milliseconds from each pass's selection of channel 0 to its selection
+    of channel 8: most of a pass's attribute accesses."""
+    enabled = max(i for i, w in enumerate(writes) if w.name == "ctc_enable")
+    spans = []
+    began = None
+    for w in writes[enabled + 1:]:
+        if w.name == "ch_num" and w.text == "0":
+            began = w.time
+        elif w.name == "ch_num" and w.text == "8" and began is not None:
+            spans.append((w.time - began) * 1000)
+            began = None
+    return spans
+
+
 def run(samp_int, seconds, build):
     board = start_board(build=build)
     try:
         pid = board.padprobe_pid()
+        sim_pid = board.descendant_pid("touchsim")
         request = {"type": "start", "samp_int": samp_int}
         request.update({f"ch{c}": 1 for c in range(9)})
-        cpu0, wall0 = cpu_seconds(pid), time.monotonic()
+        cpu0, sim0, wall0 = cpu_seconds(pid), cpu_seconds(sim_pid), time.monotonic()
         board.link.request(json.dumps(request))
         board.link.quiet(seconds)
         stop_sent = time.monotonic()
         board.link.request('{"type":"stop"}')
-        cpu1, wall1 = cpu_seconds(pid), time.monotonic()
+        cpu1, sim1, wall1 = cpu_seconds(pid), cpu_seconds(sim_pid), time.monotonic()
         board.link.quiet(0.5)
         frames = board.link.take_frames()
-        passes = pass_starts(board.writes())
+        writes = board.writes()
+        passes = pass_starts(writes)
+        spans = pass_spans(writes)
         junk = len(board.link.junk)
     finally:
         board.stop()
@@ -59,6 +77,7 @@ def run(samp_int, seconds, build):
     ideal = [(f.arrival - (first + (f.seq - 1) * interval)) * 1000 for f in frames]
     by_pass = [(f.arrival - passes[f.seq - 1]) * 1000 for f in frames if f.seq <= len(passes)]
     cpu = (cpu1 - cpu0) / (wall1 - wall0) * 100
+    sim_cpu = (sim1 - sim0) / (wall1 - wall0) * 100
 
     print(f"samp_int {samp_int} ms, {seconds:g} s, nine channels:")
     print(f"  ticks expected {ticks}, passes run {len(passes)}, frames {len(frames)} "
@@ -67,7 +86,10 @@ def run(samp_int, seconds, build):
     print(f"  gaps {len(checker.gaps)} ({checker.missing} missing), duplicates "
           f"{checker.duplicates}, backwards {checker.backwards}, XOR errors "
           f"{checker.xor_errors}, length errors {checker.length_errors}, stray bytes {junk}")
-    print(f"  padprobe CPU {cpu:.1f}% of one core")
+    print(f"  padprobe CPU {cpu:.1f}% of one core; the simulated controller (touchsim) "
+          f"{sim_cpu:.1f}%")
+    print(f"  a pass selects channel 0 to 8 in p50 {percentile(spans, 0.5):.3f} ms, "
+          f"p99 {percentile(spans, 0.99):.3f} ms (27 attribute accesses a pass)")
     print(f"  latency ideal tick -> frame: p50 {percentile(ideal, 0.5):.3f} ms, "
           f"p99 {percentile(ideal, 0.99):.3f} ms, max {max(ideal):.3f} ms")
     print(f"  latency pass start -> frame: p50 {percentile(by_pass, 0.5):.3f} ms, "

@@ -74,6 +74,24 @@ def test_start_stop_restart_and_status(probe):
     assert p.wait_stdout("[CAP][INFO] Monitor already stopped\n\n", start=mark)
 
 
+def test_start_while_running(probe):
+    # Each start replaces the running monitor: one TX task keeps serving
+    # (a second one would race on the counts, which ThreadSanitizer reports),
+    # frames stay whole, and after the stop nothing more comes.
+    p = probe()
+    for _ in range(3):
+        assert p.ask(start(5, (1, 4))).raw.decode() == ACK
+        p.link.take_frames(3, timeout=10 * SLOW)
+    assert p.ask('{"type":"stop"}').raw.decode() == ACK
+    p.link.quiet(0.3)
+    p.link.take_frames()
+    p.link.quiet(0.3)
+    assert p.link.take_frames() == []
+    assert not p.link.junk
+    assert status_of(p) == "idle"
+    assert p.wait_stdout("[CAP][WARN] TX task stopped\n\n")
+
+
 def test_no_channels_and_truncated_members(probe):
     p = probe()
     mark = p.clear_writes_mark()

@@ -157,6 +157,10 @@ class SimulatedBoard:
 
     def padprobe_pid(self):
         """The tool's process id (a descendant of the board)."""
+        return self.descendant_pid("padprobe")
+
+    def descendant_pid(self, name):
+        """The id of the board's descendant process called `name`."""
         children = {}
         for entry in os.listdir("/proc"):
             if not entry.isdigit():
@@ -172,7 +176,7 @@ class SimulatedBoard:
             pid = todo.pop()
             try:
                 with open(f"/proc/{pid}/comm") as f:
-                    if f.read().strip() == "padprobe":
+                    if f.read().strip() == name:
                         return pid
             except OSError:
                 pass
