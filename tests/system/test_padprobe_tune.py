@@ -67,3 +67,19 @@ def test_tune_oscillating_past_its_bound_fails(probe):
     assert FAILED % 6 in p.log_since(0)
     # Serving goes on.
     assert p.ask('{"type":"query"}').obj["type"] == "query"
+
+
+def test_tune_odd_channels_and_settings(probe):
+    # Channel 0 reads 3300 at its setting 20: in tolerance.
+    p = probe("--touch-do", "model 0 2020 64", "--touch-do", "noise 0",
+              "--touch-do", "set chx_mbias:4 70", "--touch-do", "model 4 3300 0")
+    # Channel 9 draws the warning; the driver refuses it as a selection, so
+    # the tune reads the channel still selected (0).
+    refused = "[CAP][ERROR] write ch_num error\n\n"
+    p.exchange('{"type":"tune_mbias_ch","ch":9}', tune_answer(9, 20, 20),
+               "Error: illegal parameter.\n" + refused + refused)
+    # A setting above 63 found on the controller is a failure, reported in
+    # the typed answer with that setting.
+    mark = p.clear_writes_mark()
+    p.exchange('{"type":"tune_mbias_ch","ch":4}', tune_answer(4, 70, 70), FAILED % 4)
+    assert mbias_writes(p, mark) == []
