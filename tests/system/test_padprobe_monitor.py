@@ -41,9 +41,9 @@ def test_worked_frame_and_a_single_tick(probe):
         expected += [("ch_num", None, str(ch), "ok"),
                      ("chx_enable", ch, "1" if ch in (0, 2) else "0", "ok")]
     assert enables[:19] == expected + [("ctc_enable", None, "1", "ok")]
-    log = p.log_since(0)
-    assert "[CAP][INFO] Monitor daemon started...\n\n" in log
-    assert "[CAP][INFO] Monitor timer_start ...\n\n[CAP][INFO] Monitor timer start OK\n\n" in log
+    assert p.wait_stdout("[CAP][INFO] Monitor daemon started...\n\n")
+    assert p.wait_stdout("[CAP][INFO] Monitor timer_start ...\n\n"
+                         "[CAP][INFO] Monitor timer start OK\n\n")
     assert p.ask('{"type":"stop"}').raw.decode() == ACK
 
 

@@ -140,7 +140,7 @@ def test_request_framing(probe):
         p.link.send(piece)
         p.link.quiet(0.05)
     assert p.link.next_answer().raw.decode() == query_answer()
-    assert got(QUERY) in p.log_since(mark)
+    assert p.wait_stdout(got(QUERY), start=mark)
 
     # Two requests in one read: both served, in order.
     p.link.send(QUERY + '{"type":"query_ch","ch":3}')
