@@ -53,8 +53,9 @@ def run(samp_int, seconds, build):
         cpu0, sim0, wall0 = cpu_seconds(pid), cpu_seconds(sim_pid), time.monotonic()
         board.link.request(json.dumps(request))
         board.link.quiet(seconds)
-        stop_sent = time.monotonic()
         board.link.request('{"type":"stop"}')
+        # The timer is disarmed before the stop is answered.
+        stopped = time.monotonic()
         cpu1, sim1, wall1 = cpu_seconds(pid), cpu_seconds(sim_pid), time.monotonic()
         board.link.quiet(0.5)
         frames = board.link.take_frames()
@@ -71,7 +72,7 @@ def run(samp_int, seconds, build):
     for f in frames:
         checker.add(f)
     first = passes[0]
-    ticks = int((stop_sent - first) / interval) + 1
+    ticks = int((stopped - first) / interval) + 1
     consecutive = sum(1 for a, b in zip(frames, frames[1:]) if b.seq == a.seq + 1)
     consecutive += bool(frames and frames[0].seq == 1)
     ideal = [(f.arrival - (first + (f.seq - 1) * interval)) * 1000 for f in frames]
