@@ -5,14 +5,14 @@ import json
 from padprobe_board import ACK, SLOW, probe  # noqa: F401  (probe is a fixture)
 from padlink.stream import SequenceChecker  # noqa: E402  (found through padprobe_board)
 
-# Channels 0 and 2 as in the worked example: averages 1000 and 2000,
-# baselines 1100 and 1990, snr_touch 5 over snr_noise 3.
-WORKED_SETUP = ["--touch-do", "set chx_ave_data:0 1000", "--touch-do", "set chx_baseline:0 1100",
-                "--touch-do", "set chx_ave_data:2 2000", "--touch-do", "set chx_baseline:2 1990",
-                "--touch-do", "set snr_touch 5", "--touch-do", "set snr_noise 3"]
-WORKED_FRAME = bytes.fromhex("64617461 01000000 02 A700 1200 DA"
-                             "00 E803 4C04 6400 00 00"
-                             "02 D007 C607 F6FF 00 00")
+# A reference frame checked byte by byte: channels 0 and 2, averages 1000
+# and 2000, baselines 1100 and 1990, snr_touch 5 over snr_noise 3.
+REFERENCE_SETUP = ["--touch-do", "set chx_ave_data:0 1000", "--touch-do", "set chx_baseline:0 1100",
+                   "--touch-do", "set chx_ave_data:2 2000", "--touch-do", "set chx_baseline:2 1990",
+                   "--touch-do", "set snr_touch 5", "--touch-do", "set snr_noise 3"]
+REFERENCE_FRAME = bytes.fromhex("64617461 01000000 02 A700 1200 DA"
+                                "00 E803 4C04 6400 00 00"
+                                "02 D007 C607 F6FF 00 00")
 
 
 def start(samp_int, channels=(), **extra):
@@ -26,12 +26,12 @@ def status_of(p):
     return json.loads(p.ask('{"type":"query"}').raw)["status"]
 
 
-def test_worked_frame_and_a_single_tick(probe):
-    p = probe(*WORKED_SETUP)
+def test_reference_frame_and_a_single_tick(probe):
+    p = probe(*REFERENCE_SETUP)
     mark = p.clear_writes_mark()
     assert p.ask(start(0, (0, 2))).raw.decode() == ACK
     (frame,) = p.link.take_frames(1, timeout=10 * SLOW)
-    assert frame.raw == WORKED_FRAME
+    assert frame.raw == REFERENCE_FRAME
     # An interval of 0 fires once: no second frame follows.
     p.link.quiet(0.5)
     assert p.link.take_frames() == []
@@ -107,7 +107,7 @@ def test_no_channels_and_truncated_members(probe):
 
 
 def test_snr_and_negative_differences(probe):
-    p = probe(*WORKED_SETUP)
+    p = probe(*REFERENCE_SETUP)
     cases = [(5, 3, 167), (5, 0, 65535), (1, 200, 1), (3, 2, 150), (0, 7, 0),
              (-5, 3, (-166) & 0xFFFF), (700, 1, 65535)]
     for touch, noise, snr in cases:

@@ -5,11 +5,11 @@ import struct
 from padlink import analysis, record
 from padlink.stream import Answer, Frame, Greeting, Junk, SequenceChecker, StreamDecoder
 
-# The two channels of the worked example: ch0 avg 1000 base 1100, ch2 avg
+# A reference frame with two channels: ch0 avg 1000 base 1100, ch2 avg
 # 2000 base 1990, SNR 167, first frame after a start.
-WORKED = bytes.fromhex("64617461 01000000 02 A700 1200 DA"
-                       "00 E803 4C04 6400 00 00"
-                       "02 D007 C607 F6FF 00 00")
+REFERENCE = bytes.fromhex("64617461 01000000 02 A700 1200 DA"
+                          "00 E803 4C04 6400 00 00"
+                          "02 D007 C607 F6FF 00 00")
 
 
 def frame_bytes(seq, records, snr=0, xor=None, length=None):
@@ -35,9 +35,9 @@ def decode(chunks):
     return items, decoder
 
 
-def test_worked_frame_decodes_exactly():
-    assert frame_bytes(1, [(0, 1000, 1100), (2, 2000, 1990)], snr=167) == WORKED
-    (frame,), _ = decode([WORKED])
+def test_reference_frame_decodes_exactly():
+    assert frame_bytes(1, [(0, 1000, 1100), (2, 2000, 1990)], snr=167) == REFERENCE
+    (frame,), _ = decode([REFERENCE])
     assert (frame.seq, frame.count, frame.snr, frame.length) == (1, 2, 167, 18)
     assert frame.xor_ok and frame.length_ok
     assert [(r.channel, r.average, r.baseline, r.diff) for r in frame.records] == [
