@@ -9,10 +9,9 @@ holds writes.log (every write the command made) and control.sock (control
 lines while the command runs). See docs/board/touch.md.
 """
 import os
-import stat
+import subprocess
 
 MOUNT = "/sys/devices/platform"
-FUSE_DEVICE = (10, 229)
 
 
 class Part:
@@ -51,17 +50,11 @@ class Part:
         if os.path.exists(socket_path):
             os.unlink(socket_path)
 
-        # The private /dev has no FUSE device; the daemon needs it only to
-        # mount, so it is there just while the daemon starts.
-        os.mknod("/dev/fuse", 0o600 | stat.S_IFCHR, os.makedev(*FUSE_DEVICE))
-        try:
-            board.start_daemon(
-                [daemon, "--mount", MOUNT, "--state", folder, "--init", init,
-                 "--seed", str(args.touch_seed)],
-                ready=lambda: os.path.exists(socket_path),
-                stdout=open(os.devnull, "w"))
-        finally:
-            os.unlink("/dev/fuse")
+        board.start_fuse_daemon(
+            [daemon, "--mount", MOUNT, "--state", folder, "--init", init,
+             "--seed", str(args.touch_seed)],
+            ready=lambda: os.path.exists(socket_path),
+            stdout=subprocess.DEVNULL)
 
     def teardown(self, board):
         # The daemon unmounts the tree when the board stops it.
