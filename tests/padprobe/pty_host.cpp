@@ -82,6 +82,14 @@ uint32_t sequence_of(const std::string& frame)
     return sequence;
 }
 
+testing::AssertionResult contains(std::string_view text, std::string_view part)
+{
+    if (text.find(part) != std::string_view::npos)
+        return testing::AssertionSuccess();
+    return testing::AssertionFailure() << testing::PrintToString(std::string{text}) << "\n  does not hold\n"
+                                       << testing::PrintToString(std::string{part});
+}
+
 std::string status_answer(const char* type)
 {
     return std::string{"{\n\t\"type\":\t\""} + type + "\"\n}";

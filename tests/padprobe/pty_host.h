@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <gtest/gtest.h>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -55,6 +56,9 @@ private:
     bool stop_ = false;
     std::thread reader_;
 };
+
+// Whether text holds part, showing both when it does not.
+testing::AssertionResult contains(std::string_view text, std::string_view part);
 
 // A JSON answer as the tool lays out a one-member object.
 std::string status_answer(const char* type);

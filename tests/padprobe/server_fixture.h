@@ -6,7 +6,6 @@
 
 #include "padprobe/server.h"
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <string>
 #include <string_view>

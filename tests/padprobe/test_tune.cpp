@@ -9,7 +9,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <functional>
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <string>
 #include <thread>
@@ -17,7 +16,6 @@
 
 using namespace padprobe;
 using padprobe_test::AttrDir;
-using testing::HasSubstr;
 using testing::internal::CaptureStdout;
 using testing::internal::GetCapturedStdout;
 
