@@ -1,0 +1,4 @@
+// Definition of the event lock.
+#include "event_lock.h"
+
+std::mutex event_mutex;

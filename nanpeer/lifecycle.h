@@ -1,0 +1,17 @@
+// The wait for the end of the run, and the shutdown that follows it.
+#pragma once
+
+#include <cstdint>
+
+// SIGINT and SIGTERM set stop_flag; nothing else happens in the handler.
+void install_stop_signals();
+
+// Waits until stop_flag is set. A timeout of t > 0 seconds sets it on the
+// first check at which more than t seconds have passed; with 0 only a
+// signal ends the wait. Either way the thread sleeps between checks, so a
+// signal ends the wait within about a second.
+void wait_for_stop(uint32_t timeout_seconds);
+
+// Ends the confirmed data paths, stops the service and frees what start-up
+// allocated. radio: as given to dns_publish / dns_subscribe.
+void shut_down(uint16_t radio);

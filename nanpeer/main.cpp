@@ -1,0 +1,4 @@
+// nanpeer: one side of a NAN service exchange.
+#include "nanpeer.h"
+
+int main(int argc, char **argv) { return run(argc, argv); }

@@ -1,0 +1,90 @@
+// Start-up of nanpeer in its fixed order, then the wait and shutdown.
+#include "nanpeer.h"
+
+#include <signal.h>
+
+#include <cstring>
+
+#include "command_line.h"
+#include "config.h"
+#include "events.h"
+#include "lifecycle.h"
+#include "log.h"
+#include "process_globals.h"
+#include "radio_lookup.h"
+#include "response_timer.h"
+#include "sdcore.h"
+#include "service_table.h"
+
+namespace {
+
+constexpr uint32_t kSubscriberHeadStartSeconds = 5;
+
+// The timer's signal goes to the tick thread only; blocked everywhere else
+// (threads the library starts inherit this mask), a stray SIGUSR1 cannot
+// end the process either.
+void block_tick_signal() {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGUSR1);
+  pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
+
+}  // namespace
+
+int run(int argc, char **argv) {
+  // Handed to the library with every publish and subscribe call; it must
+  // live until dns_stop_service has returned, which happens in this frame.
+  tool_paths paths{};
+  char mac_text[kMacTextSize] = {};
+
+  command_line options;
+  switch (parse_command_line(argc, argv, options)) {
+    case command_line_result::run:
+      break;
+    case command_line_result::exit_ok:
+      return 0;
+    case command_line_result::exit_fail:
+      return 1;
+  }
+  service_count = options.service_count;
+  services.timeout = options.timeout;
+
+  if (!parse_basic_config(options.config_path, paths, mac_text) ||
+      !parse_dns_sd_record(options.config_path, options.role)) {
+    nan_log(log_severity::info, "Configuration file parser failed!!!\n");
+    return 1;
+  }
+  uint16_t radio = 0;
+  if (!get_phy_from_mac(mac_text, radio)) {
+    nan_log(log_severity::info, "failed to get phy from %s!!!\n", mac_text);
+    return 1;
+  }
+  for (uint32_t index = 0; index < service_count; ++index) {
+    ServiceSlot &slot = services.slot[index];
+    prepare_service_slot(options.role, slot.record, slot.mgnt);
+  }
+
+  block_tick_signal();
+  if (const int error = response_timer_thread_start(); error != 0) {
+    nan_log(log_severity::info, "response timer thread: %s\n", std::strerror(-error));
+    return 1;
+  }
+  dns_register_evt_cb(on_dns_event);
+  if (options.role == kRoleSubscribe) {
+    dns_subscribe(radio, &paths, service_pointer(services.slot[0].mgnt), options.bstrap_flag);
+    // The subscriber's wait begins later on the peer's side; end earlier.
+    if (services.timeout > kSubscriberHeadStartSeconds) {
+      services.timeout -= kSubscriberHeadStartSeconds;
+    }
+  } else {
+    for (uint32_t index = 0; index < service_count; ++index) {
+      dns_publish(radio, &paths, service_pointer(services.slot[index].mgnt), options.bstrap_flag);
+    }
+  }
+  install_stop_signals();
+
+  wait_for_stop(services.timeout);
+  shut_down(radio);
+  return 0;
+}

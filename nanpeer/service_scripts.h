@@ -1,0 +1,11 @@
+// The configured start and end commands of a service.
+#pragma once
+
+#include <cstdint>
+
+// For DNS_DATA_ESTABLISHED (9-byte record): runs the slot's start_cmd.
+void exec_start_script(const void *record, int length);
+// For DNS_DATA_END (3-byte record): runs the slot's end_cmd.
+void exec_stop_script(const void *record, int length);
+// At shutdown, for a confirmed data path: runs the slot's end_cmd.
+void exec_stop_script_ex(uint8_t ndp_id);

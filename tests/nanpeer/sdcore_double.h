@@ -1,0 +1,42 @@
+// Test double of libsdcore: records every call with its arguments and the
+// bytes behind its pointers, returns results chosen by the test, and
+// delivers events to the registered callback from a thread of its own.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "sdcore.h"
+
+namespace sdcore_double {
+
+struct recorded_call {
+  std::string name;
+  long number = -1;  // radio index or ndp_id, where the call has one
+  int flag = -1;     // the -b flag of publish and subscribe
+  const void *pointer = nullptr;
+  std::vector<uint8_t> bytes;       // what the pointer pointed at, at the call
+  std::vector<uint8_t> tool_paths;  // publish and subscribe only
+};
+
+// Forgets the calls and the chosen results (every call returns 0 again).
+void reset();
+std::vector<recorded_call> calls();
+std::vector<std::string> call_names();
+// Result of every later call of that name.
+void set_result(const std::string &name, int result);
+dns_evt_cb registered_callback();
+// Called for every call as it is recorded (the shared-library build logs).
+void set_call_observer(std::function<void(const recorded_call &)> observer);
+
+// Delivers one event from the double's thread and returns once the
+// callback has returned.
+void deliver(uint32_t event_id, const void *record, int length);
+template <typename Record>
+void deliver(uint32_t event_id, const Record &record) {
+  deliver(event_id, &record, static_cast<int>(sizeof record));
+}
+
+}  // namespace sdcore_double
