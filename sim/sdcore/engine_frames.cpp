@@ -283,6 +283,13 @@ void engine::on_ndp_end(const decoded_frame &frame) {
     if (path != nullptr && path->local_id != body.responder_ndp_id) path = nullptr;
   }
   if (path == nullptr) return;
+  if (path->state != ndp_state::confirmed) {
+    // The peer gave up before the path was up: to this side that is a
+    // set-up that failed, not the end of a path it never had.
+    post_confirm_locked(*path, kNdpStatusRejected);
+    *path = data_path{};
+    return;
+  }
   dns_data_end_record record{};
   record.type = 0;
   record.reason = body.reason;

@@ -528,3 +528,24 @@ TEST_F(TwoRadios, CallbackMayCallInAndStopDoesNotWaitForever) {
   calling_engine = nullptr;
   EXPECT_NE(trace().find("events=left-in-callback"), std::string::npos);
 }
+
+TEST_F(TwoRadios, APeerThatStopsMidSetupFailsTheSetupInsteadOfEndingAPath) {
+  start();
+  auto pub = make_slot(0, 1, "svc", 0);
+  auto sub = make_slot(1, 1, "svc", 0);
+  ASSERT_EQ(publisher_->publish(0, nullptr, &pub->mgnt.subscribe_id, 0), 0);
+  ASSERT_EQ(subscriber_->subscribe(0, nullptr, &sub->mgnt.subscribe_id, 0), 0);
+  discover(*sub);
+  sub->mgnt.data_path.ndp_id = 1;
+  std::memcpy(sub->mgnt.data_path.peer_nmi, kPublisherMac.data(), 6);
+  ASSERT_EQ(subscriber_->datapath_req(&sub->mgnt.data_path), 0);
+  ASSERT_TRUE(publisher_inbox.next(DNS_DATA_INDICATION));
+  // The publisher stops before it answers.
+  ASSERT_EQ(publisher_->stop_service(0), 0);
+  auto confirm = subscriber_inbox.next(DNS_DATA_CONFIRM);
+  ASSERT_TRUE(confirm);
+  EXPECT_EQ(confirm->as<dns_data_confirm_record>().ndp_id, 1);
+  EXPECT_NE(confirm->as<dns_data_confirm_record>().status, 0);
+  EXPECT_FALSE(subscriber_inbox.next(DNS_DATA_END, 200ms));
+  EXPECT_EQ(subscriber_->datapath_req(&sub->mgnt.data_path), 0) << "the failed path is gone";
+}
