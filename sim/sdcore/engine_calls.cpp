@@ -200,14 +200,17 @@ int engine::data_path_key(const nan_data_mgnt &slot, const mac_address &peer, ui
   switch (sec_type) {
     case 0:
       return 0;
+    // The configured keys of the slot, not the copies in data_path: the
+    // application clears data_path's passphrase whenever a data path ends
+    // or fails, and a retry would then run with an empty key on both sides.
     case 1:
-      std::memcpy(key, slot.data_path.pmk, sizeof slot.data_path.pmk);
-      key_len = sizeof slot.data_path.pmk;
+      std::memcpy(key, slot.pmk, sizeof slot.pmk);
+      key_len = sizeof slot.pmk;
       return 0;
     case 2: {
-      const uint16_t length = slot.data_path.passphrase_len;
-      key_len = length < sizeof slot.data_path.passphrase ? length : sizeof slot.data_path.passphrase;
-      std::memcpy(key, slot.data_path.passphrase, key_len);
+      const uint16_t length = slot.passphrase_len;
+      key_len = length < sizeof slot.passphrase ? length : sizeof slot.passphrase;
+      std::memcpy(key, slot.passphrase, key_len);
       return 0;
     }
     case 3: {

@@ -104,10 +104,19 @@ std::unique_ptr<ServiceSlot> make_slot(uint8_t role, uint8_t id, const char *nam
   return slot;
 }
 
+// As the application prepares a passphrase-secured slot: the configured
+// passphrase, and a copy in data_path that it clears when a path ends.
 void set_passphrase(ServiceSlot &slot, const char *text) {
+  std::memset(slot.mgnt.passphrase, 0, sizeof slot.mgnt.passphrase);
+  std::memcpy(slot.mgnt.passphrase, text, std::strlen(text));
+  slot.mgnt.passphrase_len = static_cast<uint16_t>(std::strlen(text));
+  std::memcpy(slot.mgnt.data_path.passphrase, slot.mgnt.passphrase, sizeof slot.mgnt.passphrase);
+  slot.mgnt.data_path.passphrase_len = slot.mgnt.passphrase_len;
+}
+
+void clear_data_path_keys(ServiceSlot &slot) {
   std::memset(slot.mgnt.data_path.passphrase, 0, sizeof slot.mgnt.data_path.passphrase);
-  std::memcpy(slot.mgnt.data_path.passphrase, text, std::strlen(text));
-  slot.mgnt.data_path.passphrase_len = static_cast<uint16_t>(std::strlen(text));
+  slot.mgnt.data_path.passphrase_len = 0;
 }
 
 void set_pairing(ServiceSlot &slot, const char *pw, uint8_t methods, uint8_t nik_caching) {
@@ -280,6 +289,14 @@ TEST_F(TwoRadios, KeysMustMatchForASecuredDataPath) {
   EXPECT_NE(pub_confirm.status, 0);
   EXPECT_FALSE(subscriber_inbox.next(DNS_DATA_ESTABLISHED, 200ms));
 
+  // The application clears the data path's copy of the key after the
+  // failure; a retry still proves the configured keys, which still differ.
+  clear_data_path_keys(*pub);
+  clear_data_path_keys(*sub);
+  discover(*sub);
+  request_data_path(*pub, *sub, 2, pub_confirm, sub_confirm);
+  EXPECT_NE(sub_confirm.status, 0);
+
   // The failed path is gone on both sides: the same id can be used again.
   set_passphrase(*sub, "correct horse");
   discover(*sub);
@@ -290,8 +307,8 @@ TEST_F(TwoRadios, KeysMustMatchForASecuredDataPath) {
   // A request whose security differs from the responder's is refused too.
   ASSERT_EQ(subscriber_->datapath_end(1), 0);
   discover(*sub);
-  std::memset(pub->mgnt.data_path.pmk, 'k', sizeof pub->mgnt.data_path.pmk);
-  std::memset(sub->mgnt.data_path.pmk, 'k', sizeof sub->mgnt.data_path.pmk);
+  std::memset(pub->mgnt.pmk, 'k', sizeof pub->mgnt.pmk);
+  std::memset(sub->mgnt.pmk, 'k', sizeof sub->mgnt.pmk);
   sub->mgnt.data_path.ndp_id = 1;
   sub->mgnt.data_path.sec_type = 1;
   ASSERT_EQ(subscriber_->datapath_req(&sub->mgnt.data_path), 0);

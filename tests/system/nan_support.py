@@ -7,6 +7,7 @@ import json
 import os
 import re
 import shutil
+import signal
 import subprocess
 import tempfile
 import time
@@ -30,8 +31,21 @@ def nan_network():
     try:
         yield f"{name}-a", f"{name}-b", medium
     finally:
+        for netns in (f"{name}-a", f"{name}-b"):
+            kill_everything_in(netns)
         subprocess.run([boardtest.BOARD, "net", "down", name], check=True)
         shutil.rmtree(medium, ignore_errors=True)
+
+
+def kill_everything_in(netns):
+    """SIGKILL for what a failed test left running in a namespace (a board
+    killed from outside cannot pass SIGKILL on to its command)."""
+    pids = subprocess.run(["ip", "netns", "pids", netns], capture_output=True, text=True).stdout.split()
+    for pid in pids:
+        try:
+            os.kill(int(pid), signal.SIGKILL)
+        except ProcessLookupError:
+            pass
 
 
 def bin_path():
@@ -90,6 +104,7 @@ class Peer:
 
     def __init__(self, netns, medium, role, config, out_dir, args=(), faults=(), trace=None):
         self.role = role
+        self.netns = netns
         self.output_path = os.path.join(out_dir, f"{role}.out")
         self.trace_path = trace or os.path.join(out_dir, f"{role}.trace")
         board = ["--netns", netns, "--nan-medium", medium, "--nan-trace", self.trace_path,
@@ -117,6 +132,20 @@ class Peer:
             time.sleep(0.1)
         raise AssertionError(f"{self.role}: no {pattern!r} (x{count}) in:\n{self.output()}")
 
+    def wait_for_event(self, name, timeout=60, count=1):
+        """Waits until the library has delivered event `name` `count` times.
+        nanpeer's own output is block-buffered in a file, so what happens
+        without a shell command in between shows in its output only at exit;
+        the trace is written at once."""
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            if len(events(self.trace(), name)) >= count:
+                return True
+            if self.proc.poll() is not None:
+                break
+            time.sleep(0.1)
+        raise AssertionError(f"{self.role}: no {name} (x{count}) in the trace")
+
     def stop(self, sig=None, timeout=60):
         status = boardtest.stop(self.proc, timeout=timeout) if sig is None else \
             boardtest.stop(self.proc, sig=sig, timeout=timeout)
@@ -132,9 +161,16 @@ class Peer:
         return read_trace(self.trace_path)
 
     def kill(self):
+        """Ends the run whatever state it is in: SIGTERM first, so the board
+        passes it on and cleans up, then SIGKILL for all of it."""
         if self.proc.poll() is None:
-            self.proc.kill()
-            self.proc.wait()
+            self.proc.send_signal(signal.SIGTERM)
+            try:
+                self.proc.wait(timeout=20)
+            except subprocess.TimeoutExpired:
+                kill_everything_in(self.netns)
+                self.proc.kill()
+                self.proc.wait()
         self._out.close()
 
 
