@@ -53,6 +53,12 @@ int engine::start(const engine_config &config) {
     pthread_mutex_unlock(&mutex_);
     return -EALREADY;
   }
+  if (pump_.busy()) {
+    // The event thread of the last run is still inside the callback and
+    // still traces; nothing may be replaced under it.
+    pthread_mutex_unlock(&mutex_);
+    return -EBUSY;
+  }
   config_ = config;
   config_.medium_dir[sizeof config_.medium_dir - 1] = '\0';
   config_.trace_path[sizeof config_.trace_path - 1] = '\0';
@@ -84,8 +90,7 @@ int engine::start(const engine_config &config) {
     pthread_mutex_unlock(&mutex_);
     return rc;
   }
-  pump_.set_trace(&trace_);
-  rc = pump_.start();
+  rc = pump_.start(&trace_);
   if (rc != 0) {
     medium_.close();
     pthread_mutex_unlock(&mutex_);

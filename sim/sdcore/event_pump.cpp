@@ -44,13 +44,21 @@ event_pump::~event_pump() {
   pthread_mutex_destroy(&mutex_);
 }
 
-int event_pump::start() {
+bool event_pump::busy() const {
+  pthread_mutex_lock(&mutex_);
+  const bool result = running_ && stopping_;
+  pthread_mutex_unlock(&mutex_);
+  return result;
+}
+
+int event_pump::start(trace_log *trace) {
   pthread_mutex_lock(&mutex_);
   if (running_) {
-    const bool busy = stopping_;
+    const bool still_busy = stopping_;
     pthread_mutex_unlock(&mutex_);
-    return busy ? -EBUSY : 0;
+    return still_busy ? -EBUSY : 0;
   }
+  trace_ = trace;
   if (joinable_) {
     pthread_join(thread_, nullptr);
     joinable_ = false;
@@ -168,16 +176,17 @@ void event_pump::run() {
     std::memcpy(delivering_, next.record, length);
     head_ = (head_ + 1) % kCapacity;
     --count_;
+    trace_log *trace = trace_;
     pthread_mutex_unlock(&mutex_);
 
     const char *name = event_name(id);
     dns_evt_cb callback = callback_.load();
-    if (trace_ != nullptr) {
-      trace_->line("event-begin", name != nullptr ? name : "unknown", "id=%u len=%u%s", id, length,
+    if (trace != nullptr) {
+      trace->line("event-begin", name != nullptr ? name : "unknown", "id=%u len=%u%s", id, length,
                    callback != nullptr ? "" : " callback=none");
     }
     if (callback != nullptr) callback(id, delivering_, static_cast<int>(length));
-    if (trace_ != nullptr) trace_->line("event-end", name != nullptr ? name : "unknown", "id=%u", id);
+    if (trace != nullptr) trace->line("event-end", name != nullptr ? name : "unknown", "id=%u", id);
 
     pthread_mutex_lock(&mutex_);
   }

@@ -30,11 +30,13 @@ class event_pump {
   event_pump &operator=(const event_pump &) = delete;
 
   void set_callback(dns_evt_cb callback) { callback_.store(callback); }
-  void set_trace(trace_log *trace) { trace_ = trace; }
 
-  // Starts the thread. 0, or -errno; -EBUSY while a thread from an earlier
-  // start is still inside the callback.
-  int start();
+  // Starts the thread, which writes event-begin and event-end lines to
+  // `trace` (may be null). 0, or -errno; -EBUSY while a thread from an
+  // earlier start is still inside the callback.
+  int start(trace_log *trace = nullptr);
+  // Whether a thread from an earlier start is still inside the callback.
+  [[nodiscard]] bool busy() const;
 
   // Queues a record for delivery `delay_ms` from now. A non-zero
   // `replace_key` overwrites a queued, undelivered event with the same key
@@ -63,7 +65,7 @@ class event_pump {
   static void *thread_main(void *self);
   void run();
 
-  pthread_mutex_t mutex_;
+  mutable pthread_mutex_t mutex_;
   pthread_cond_t changed_;  // an event was queued, or stopping was asked
   pthread_cond_t ended_;    // the thread has left run()
   pending_event queue_[kCapacity];
