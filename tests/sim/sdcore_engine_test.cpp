@@ -375,8 +375,8 @@ TEST_F(TwoRadios, PairingSetupCachesTheNikAndALaterRunVerifiesIt) {
   // A later run of both sides: the cached NIKs make the peer "paired", and
   // verification succeeds without bootstrapping.
   ASSERT_EQ(subscriber_->stop_service(0), 0);
-  ASSERT_EQ(publisher_->stop_service(0), 0);
   ASSERT_TRUE(publisher_inbox.next(DNS_DATA_END)) << "the peer hears that the path went with the service";
+  ASSERT_EQ(publisher_->stop_service(0), 0);
   publisher_inbox.clear();
   subscriber_inbox.clear();
   start();
