@@ -15,9 +15,18 @@ namespace {
 constexpr int kLeastArguments = 5;
 constexpr uint32_t kMostServices = 2;
 
-uint32_t number_argument(const char *text) {
-  // The full 32 bits are kept: -t 70000 means 70000 seconds.
-  return static_cast<uint32_t>(std::strtol(text, nullptr, 10));
+// Decimal, without error checks: no number gives 0, trailing text is ignored.
+// Read 64 bits wide so that a 32-bit long does not clip what follows.
+long long number_argument(const char *text) { return std::strtoll(text, nullptr, 10); }
+
+// The full 32 bits are kept: -t 70000 means 70000 seconds.
+uint32_t seconds_argument(const char *text) { return static_cast<uint32_t>(number_argument(text)); }
+
+// Anything outside 0..2 must fail validation, also a value that would
+// wrap into that range when cut to 32 bits.
+uint32_t count_argument(const char *text) {
+  const long long count = number_argument(text);
+  return count < 0 || count > kMostServices ? UINT32_MAX : static_cast<uint32_t>(count);
 }
 
 }  // namespace
@@ -49,10 +58,10 @@ command_line_result parse_command_line(int argc, char **argv, command_line &opti
         options.config_path = optarg;
         break;
       case 't':
-        options.timeout = number_argument(optarg);
+        options.timeout = seconds_argument(optarg);
         break;
       case 'n':
-        options.service_count = number_argument(optarg);
+        options.service_count = count_argument(optarg);
         break;
       case 'b':
         options.bstrap_flag = 1;

@@ -3,6 +3,7 @@
 
 #include <signal.h>
 
+#include <cstdio>
 #include <cstring>
 
 #include "command_line.h"
@@ -33,6 +34,9 @@ void block_tick_signal() {
 }  // namespace
 
 int run(int argc, char **argv) {
+  // nanpeer runs for long and its output usually goes to a file or a pipe:
+  // each line should be there when it happens, not when a buffer fills.
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
   // Handed to the library with every publish and subscribe call; it must
   // live until dns_stop_service has returned, which happens in this frame.
   tool_paths paths{};

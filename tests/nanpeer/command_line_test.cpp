@@ -11,6 +11,7 @@ namespace {
 struct parse_outcome {
   command_line_result result;
   command_line options;
+  std::string config_path;  // the argument words do not outlive parse()
   std::string out;
   std::string err;
 };
@@ -29,6 +30,10 @@ parse_outcome parse(std::initializer_list<const char *> words) {
   outcome.result = parse_command_line(static_cast<int>(storage.size()), argv.data(), outcome.options);
   outcome.out = out.finish();
   outcome.err = err.finish();
+  if (outcome.options.config_path != nullptr) {
+    outcome.config_path = outcome.options.config_path;
+    outcome.options.config_path = nullptr;
+  }
   return outcome;
 }
 
@@ -79,6 +84,7 @@ TEST(command_line_test, validation_messages) {
       info("Input parameter is invalid. The maximum number of services available is 2. \n");
   EXPECT_EQ(parse({"-r", "publish", "-f", "c", "-n", "3"}).out, too_many);
   EXPECT_EQ(parse({"-r", "publish", "-f", "c", "-n", "-1"}).out, too_many);
+  EXPECT_EQ(parse({"-r", "publish", "-f", "c", "-n", "4294967297"}).out, too_many);
 
   parse_outcome two_subscribers = parse({"-r", "subscribe", "-f", "c", "-n", "2"});
   EXPECT_EQ(two_subscribers.result, command_line_result::exit_fail);
@@ -91,7 +97,7 @@ TEST(command_line_test, accepted_values) {
   EXPECT_EQ(zero.result, command_line_result::run);
   EXPECT_EQ(zero.options.role, 1);
   EXPECT_EQ(zero.options.service_count, 0u);
-  EXPECT_STREQ(zero.options.config_path, "c");
+  EXPECT_EQ(zero.config_path, "c");
   EXPECT_EQ(zero.out + zero.err, "");
 
   parse_outcome all = parse({"-b", "-t", "70000", "-n", "2", "-r", "subscribe", "-r", "publish", "-f", "x.json"});
@@ -103,4 +109,5 @@ TEST(command_line_test, accepted_values) {
 
   EXPECT_EQ(parse({"-r", "publish", "-f", "c", "-t", "soon"}).options.timeout, 0u);
   EXPECT_EQ(parse({"-r", "publish", "-f", "c", "-t", "12s"}).options.timeout, 12u);
+  EXPECT_EQ(parse({"-r", "publish", "-f", "c", "-t", "4000000000"}).options.timeout, 4000000000u);
 }

@@ -79,7 +79,7 @@ TEST_F(config_test, worked_example_fills_tool_paths_mac_and_both_records_exactly
   std::strcpy(first.end_cmd, "/etc/nan/down.sh");
   first.security = 0;
   EXPECT_EQ(std::memcmp(&first, &services.slot[0].record, sizeof first), 0);
-  ASSERT_NE(first.textinfo, nullptr);
+  ASSERT_NE(+first.textinfo, nullptr);
   EXPECT_EQ(std::memcmp(first.textinfo, text_bytes, sizeof text_bytes), 0);
 
   dns_record second{};
@@ -273,9 +273,9 @@ TEST_F(config_test, accepted_values_at_their_limits_and_conversions) {
   const dns_record &record = services.slot[0].record;
   EXPECT_STREQ(record.passphrase, "0123456789abcdef");
   EXPECT_EQ(std::strlen(record.service_name), 255u);
-  EXPECT_EQ(record.port_number, 1);
+  EXPECT_EQ(+record.port_number, 1);
   // A 255-character text information is dropped without a word.
-  EXPECT_EQ(record.textinfo_len, 0);
+  EXPECT_EQ(+record.textinfo_len, 0);
   EXPECT_EQ(pass2.output.find("textinfo"), std::string::npos);
 }
 
@@ -295,7 +295,7 @@ TEST_F(config_test, subscriber_needs_only_name_and_security_and_gets_subscriber_
   set_member(document.get(), sub + "nik_caching", json_object_new_int(1));
   pass2 = run_pass2(write_config(document.get()), kRoleSubscribe, 1);
   ASSERT_EQ(pass2.result, 1) << pass2.output;
-  EXPECT_EQ(services.slot[0].record.bstrap_method, 0xA0);
+  EXPECT_EQ(+services.slot[0].record.bstrap_method, 0xA0);
 }
 
 TEST(config_values, cvert_text_info_examples_and_overflow) {
@@ -383,11 +383,11 @@ TEST_F(config_test, prepare_service_slot_copies_by_security_type) {
   EXPECT_STREQ(mgnt.service_instance, "svc-1");
   EXPECT_EQ(mgnt.sec_type, 0);
   EXPECT_EQ(mgnt.pairing_info.gtk_enable, 0);
-  EXPECT_EQ(mgnt.data_path.service, reinterpret_cast<uint8_t *>(&services.slot[1]) + 4);
+  EXPECT_EQ(+mgnt.data_path.service, reinterpret_cast<uint8_t *>(&services.slot[1]) + 4);
   EXPECT_STREQ(mgnt.data_path.hostname, "host");
-  EXPECT_EQ(mgnt.data_path.port_number, 9000);
-  ASSERT_EQ(mgnt.text_info_len, 3);
-  EXPECT_NE(mgnt.text_info, text);  // a block of its own
+  EXPECT_EQ(+mgnt.data_path.port_number, 9000);
+  ASSERT_EQ(+mgnt.text_info_len, 3);
+  EXPECT_NE(+mgnt.text_info, text);  // a block of its own
   EXPECT_EQ(std::memcmp(mgnt.text_info, text, sizeof text), 0);
   std::free(mgnt.text_info);
   record.textinfo_len = 0;
@@ -407,9 +407,9 @@ TEST_F(config_test, prepare_service_slot_copies_by_security_type) {
   prepare_service_slot(kRolePublish, record, mgnt);
   EXPECT_EQ(mgnt.sec_type, 2);
   EXPECT_STREQ(mgnt.passphrase, "secret");
-  EXPECT_EQ(mgnt.passphrase_len, 6);
+  EXPECT_EQ(+mgnt.passphrase_len, 6);
   EXPECT_STREQ(mgnt.data_path.passphrase, "secret");
-  EXPECT_EQ(mgnt.data_path.passphrase_len, 6);
+  EXPECT_EQ(+mgnt.data_path.passphrase_len, 6);
 
   record.security = static_cast<uint8_t>(security_type::pairing);
   std::strcpy(record.pairing_passphrase, "pairpw");
@@ -423,6 +423,6 @@ TEST_F(config_test, prepare_service_slot_copies_by_security_type) {
   EXPECT_STREQ(mgnt.pairing_info.pw, "pairpw");
   EXPECT_EQ(mgnt.pairing_info.pw_len, 6);
   EXPECT_EQ(mgnt.pairing_info.nik_caching, 1);
-  EXPECT_EQ(mgnt.pairing_info.bstrap_method, 0x09);
-  EXPECT_EQ(mgnt.passphrase_len, 0);
+  EXPECT_EQ(+mgnt.pairing_info.bstrap_method, 0x09);
+  EXPECT_EQ(+mgnt.passphrase_len, 0);
 }

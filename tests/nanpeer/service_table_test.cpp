@@ -92,15 +92,15 @@ TEST_F(service_table_test, clear_data_path_returns_only_waiting_states_to_idle) 
     EXPECT_EQ(std::memcmp(mgnt.data_path.reserved2, cleared.reserved2, 6), 0);
     EXPECT_EQ(std::memcmp(mgnt.data_path.passphrase, cleared.passphrase, 17), 0);
     EXPECT_EQ(mgnt.data_path.ndp_id, 0);
-    EXPECT_EQ(mgnt.data_path.passphrase_len, 0);
+    EXPECT_EQ(+mgnt.data_path.passphrase_len, 0);
     EXPECT_EQ(mgnt.data_path.sec_type, 0);
     // What the data path was configured with stays, as does the slot's own copy.
     EXPECT_EQ(mgnt.data_path.spare2[0], 0x55);
     EXPECT_STREQ(mgnt.data_path.hostname, "host0");
-    EXPECT_EQ(mgnt.data_path.port_number, 8080);
-    EXPECT_NE(mgnt.data_path.service, nullptr);
+    EXPECT_EQ(+mgnt.data_path.port_number, 8080);
+    EXPECT_NE(+mgnt.data_path.service, nullptr);
     EXPECT_STREQ(mgnt.passphrase, "secret");
-    EXPECT_EQ(mgnt.passphrase_len, 6);
+    EXPECT_EQ(+mgnt.passphrase_len, 6);
   }
   clear_data_path(nullptr);
   clear_pairing_info(nullptr);
@@ -123,7 +123,7 @@ TEST_F(service_table_test, clear_pairing_info_keeps_configured_and_remote_fields
   EXPECT_TRUE(is_array_empty(pairing.peer_nmi, 6));
   EXPECT_EQ(pairing.pairing_type, 0);
   EXPECT_EQ(pairing.bstrap_type, 0);
-  EXPECT_EQ(pairing.bstrap_method, 0x01);
+  EXPECT_EQ(+pairing.bstrap_method, 0x01);
   EXPECT_EQ(pairing.nik_caching, 1);
   EXPECT_EQ(pairing.remote_nik_caching, 1);
   EXPECT_STREQ(pairing.pw, "pairpw");

@@ -213,6 +213,11 @@ nan_data_mgnt &prepare_publisher(int slot, uint8_t publish_id, sec_type security
 
 bool timer_armed() { return response_timer_armed(); }
 
+void disarm_timer() {
+  std::lock_guard<std::mutex> lock(event_mutex);
+  delete_response_timer();
+}
+
 dns_discovery_result_record discovery(uint8_t publisher_id, uint8_t pmk_set, uint8_t pairing_enable,
                                       uint8_t paired) {
   dns_discovery_result_record record{};

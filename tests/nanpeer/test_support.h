@@ -53,6 +53,7 @@ class nanpeer_test : public ::testing::Test {
 nan_data_mgnt &prepare_subscriber(sec_type security);
 nan_data_mgnt &prepare_publisher(int slot, uint8_t publish_id, sec_type security);
 bool timer_armed();
+void disarm_timer();
 
 dns_discovery_result_record discovery(uint8_t publisher_id, uint8_t pmk_set = 0,
                                       uint8_t pairing_enable = 0, uint8_t paired = 0);
