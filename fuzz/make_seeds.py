@@ -169,7 +169,26 @@ def nanpeer_events():
     ])
 
 
+def padprobe_requests():
+    seed = b"\x07\x01"   # the read sizes
+    start = {"type": "start", "samp_int": 1}
+    start.update({f"ch{c}": 1 for c in range(9)})
+    write("padprobe_requests", "queries", seed + b'{"type":"query"} {"type":"query_ch","ch":4}'
+          b'{"TYPE":"query"}{"type":"Query"}{"type":"ack"}{a}')
+    write("padprobe_requests", "configure", seed + json.dumps(
+        {"type": "config", "scan_int": 10, "step": 4, "avg_samp": 8, "etc_en": 1, "etc_int": -1,
+         "etc_factor": 3, "deb_en": 5, "deb_cnt": 2}).encode() + json.dumps(
+        {"type": "config_ch", "ch": 3, "enable": 0, "mbias": 12, "diff_th": 30, "abs_th": 4095,
+         "nn_th": 5, "pn_th": 6}).encode() + b'{"type":"reset"}')
+    write("padprobe_requests", "monitor", b"\x00\x00" + json.dumps(start).encode()
+          + b'{"type":"query"}{"type":"stop"}{"type":"stop"}')
+    write("padprobe_requests", "tune", seed + b'{"type":"tune_mbias_ch","ch":2}{"type":"tune_mbias_ch","ch":9}')
+    write("padprobe_requests", "strings-and-overflow", seed + b'{"type":"query","note":"}}{\\"}"}'
+          + b'{"type":"query","pad":"' + b"a" * 1100 + b'"}{"type":"query"}}')
+
+
 def main():
+    padprobe_requests()
     otpctl()
     mcushell()
     nanpeer_config()
