@@ -116,12 +116,14 @@ def soak():
                                   [dict(keys, start_cmd="true", end_cmd="true")])
     sub_config = subscriber_config(os.path.join(out_dir, "sub.json"), **keys)
     samples = []   # (cycle, RSS KiB, descriptors)
+    durations = []
     started = time.monotonic()
     with nan_network() as (pub_ns, sub_ns, medium):
         subscriber = Peer(sub_ns, medium, "subscribe", sub_config, out_dir)
         trace = TraceCounter(subscriber.trace_path)
         with peers(subscriber):
             for cycle in range(1, ARGS.cycles + 1):
+                cycle_began = time.monotonic()
                 publisher = Peer(pub_ns, medium, "publish", pub_config, out_dir,
                                  trace=os.path.join(out_dir, "publish.trace"))
                 with peers(publisher):
@@ -130,6 +132,7 @@ def soak():
                     if status != 0:
                         raise RuntimeError(f"cycle {cycle}: the publisher ended with {status}")
                 trace.wait("DNS_DATA_END", cycle, 30, subscriber)
+                durations.append(time.monotonic() - cycle_began)
                 pid = nanpeer_pid(sub_ns)
                 samples.append((cycle, *rss_and_descriptors(pid)))
                 if cycle % 50 == 0 or cycle == 1:
@@ -152,6 +155,8 @@ def soak():
           f"{trace.ended.get('DNS_DISCOVERY_RESULT', 0)} discovery results, "
           f"{trace.ended.get('DNS_DATA_CONFIRM', 0)} confirms, "
           f"{trace.ended.get('DNS_DATA_END', 0)} data path ends")
+    ordered = sorted(durations)
+    print(f"  cycle time: p50 {ordered[len(ordered) // 2]:.1f} s, max {ordered[-1]:.1f} s")
     print(f"  RSS KiB: after cycle 1 {rss[0]}, after cycle 10 {settled[0]}, max {max(rss)}, last {rss[-1]}")
     print(f"  descriptors: after cycle 1 {fds[0]}, min {min(fds)}, max {max(fds)}, last {fds[-1]}")
     print(f"  shutdown: {confirmed_at_end} data paths still confirmed, exit status {status}")
