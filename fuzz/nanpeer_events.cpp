@@ -3,13 +3,15 @@
 // ticks in between, and the real shutdown at the end.
 //
 // Input, read front to back (missing bytes read as zero):
-//   header  flags (bit 0 subscriber, bits 1-2 service count modulo 3), then
+//   header  flags (bit 0 subscriber; the other bits modulo 3 are the
+//           service count), then
 //           for each of the two slots: local id, security (modulo 4), flags
 //           (bit 0 NIK caching, bit 1 own address known, bits 2-5 length of
 //           the configured text information), own address (6 bytes)
 //   steps   op modulo 8: 0-4 an event, 5 a mask of failing library calls
-//           (one byte), 6 a response-timer tick, 7 stop: every later event
-//           must be dropped without a trace
+//           (one byte), 6 a response-timer tick, 7 stop: the rest of the
+//           input is events without op bytes, each of which must leave the
+//           service table as it was
 //   event   id choice (below 0xf0: one of the known ids and 6 and 7;
 //           else a 32-bit id follows), length choice (below 0xe0: the
 //           record's size; 0xe0-0xfe: a 16-bit signed length follows;
