@@ -13,13 +13,11 @@ On demand it answers chosen calls, or all of them, with -1 and an errno.
 """
 import errno
 import os
-import stat
 
 from board_parts.core import BoardError, is_mountpoint
 
 DEVICE = "/dev/console-ctrl"
 # The FUSE device's fixed numbers (a misc device, minor 229).
-FUSE_NODE = ("/dev/fuse", 10, 229)
 
 
 def errno_value(text):
@@ -72,16 +70,9 @@ class Part:
         if args.console_fail_all:
             argv.append("--fail-all")
         argv.append(self.mountpoint)
-        # The private /dev has no /dev/fuse. The daemon needs it only to
-        # mount, so it is there just for that and the command never sees it.
-        path, major, minor = FUSE_NODE
-        os.mknod(path, stat.S_IFCHR | 0o600, os.makedev(major, minor))
-        try:
-            with open(board.state_path("console", "daemon.log"), "ab") as log:
-                board.start_daemon(argv, ready=lambda: is_mountpoint(self.mountpoint, "fuse"),
-                                   stdout=log, stderr=log)
-        finally:
-            os.unlink(path)
+        with open(board.state_path("console", "daemon.log"), "ab") as log:
+            board.start_fuse_daemon(argv, ready=lambda: is_mountpoint(self.mountpoint, "fuse"),
+                                    stdout=log, stderr=log)
         board.bind(os.path.join(self.mountpoint, "console-ctrl"), DEVICE)
 
     def teardown(self, board):

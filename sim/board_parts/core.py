@@ -11,6 +11,7 @@ import argparse
 import os
 import shutil
 import signal
+import stat
 import subprocess
 import sys
 import tempfile
@@ -25,6 +26,8 @@ INSIDE = "--inside-namespace"
 
 # Device nodes the tools, their shells and their sanitizer runtimes use.
 DEV_NODES = ["null", "zero", "full", "tty", "random", "urandom"]
+# The FUSE device: parts that serve files through FUSE need it to mount.
+FUSE_DEVICE = ("/dev/fuse", 10, 229)
 
 
 class BoardError(Exception):
@@ -88,6 +91,17 @@ class Board:
                 raise BoardError(f"{argv[0]} did not become ready in {timeout:.0f} s")
             time.sleep(0.002)
         return proc
+
+    def start_fuse_daemon(self, argv, ready, timeout=10.0, **popen):
+        """Start a daemon that mounts a FUSE file system. The private /dev
+        has no /dev/fuse; the daemon needs it only to mount, so it exists
+        just while the daemon starts and the command never sees it."""
+        path, major, minor = FUSE_DEVICE
+        os.mknod(path, stat.S_IFCHR | 0o600, os.makedev(major, minor))
+        try:
+            return self.start_daemon(argv, ready=ready, timeout=timeout, **popen)
+        finally:
+            os.unlink(path)
 
     def stop_daemons(self):
         for proc in reversed(self._daemons):

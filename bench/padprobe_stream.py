@@ -1,0 +1,115 @@
+#!/usr/bin/python3
+"""Monitor all nine channels of padprobe in the simulated board and measure
+the stream: frames against ticks, sequence gaps and duplicates, XOR errors,
+padprobe's CPU share of one core, tick-to-frame latency.
+
+    sudo bench/padprobe_stream.py [--seconds 60] [--samp-int 1 10] [--build DIR]
+
+Ticks: the board's controller logs every write with its time, so the first
+write of a sampling pass (ch_num "0" after the start's ctc_enable) marks
+when the pass ran. Latency is measured two ways, on one monotonic clock:
+from the ideal tick (first pass + (seq - 1) * interval) to the frame's
+arrival, and from the pass with the same number to the frame's arrival.
+"""
+import argparse
+import json
+import shutil
+import time
+
+from padprobe_common import cpu_seconds, percentile, start_board
+
+from padlink.stream import SequenceChecker
+
+
+def pass_starts(writes):
+    """Times of the sampling passes after the last start: each pass begins
+    by selecting channel 0."""
+    enabled = max(i for i, w in enumerate(writes) if w.name == "ctc_enable")
+    return [w.time for w in writes[enabled + 1:] if w.name == "ch_num" and w.text == "0"]
+
+
+def pass_spans(writes):
+    """Milliseconds from each pass's selection of channel 0 to its selection
+    of channel 8: most of a pass's attribute accesses."""
+    enabled = max(i for i, w in enumerate(writes) if w.name == "ctc_enable")
+    spans = []
+    began = None
+    for w in writes[enabled + 1:]:
+        if w.name == "ch_num" and w.text == "0":
+            began = w.time
+        elif w.name == "ch_num" and w.text == "8" and began is not None:
+            spans.append((w.time - began) * 1000)
+            began = None
+    return spans
+
+
+def run(samp_int, seconds, build):
+    board = start_board(build=build)
+    try:
+        pid = board.padprobe_pid()
+        sim_pid = board.descendant_pid("touchsim")
+        request = {"type": "start", "samp_int": samp_int}
+        request.update({f"ch{c}": 1 for c in range(9)})
+        cpu0, sim0, wall0 = cpu_seconds(pid), cpu_seconds(sim_pid), time.monotonic()
+        board.link.request(json.dumps(request))
+        board.link.quiet(seconds)
+        board.link.request('{"type":"stop"}')
+        # The timer is disarmed before the stop is answered.
+        stopped = time.monotonic()
+        cpu1, sim1, wall1 = cpu_seconds(pid), cpu_seconds(sim_pid), time.monotonic()
+        board.link.quiet(0.5)
+        frames = board.link.take_frames()
+        writes = board.writes()
+        passes = pass_starts(writes)
+        spans = pass_spans(writes)
+        junk = len(board.link.junk)
+    finally:
+        board.stop()
+        shutil.rmtree(board.state, ignore_errors=True)
+
+    interval = samp_int / 1000.0
+    checker = SequenceChecker()
+    for f in frames:
+        checker.add(f)
+    first = passes[0]
+    ticks = int((stopped - first) / interval) + 1
+    consecutive = sum(1 for a, b in zip(frames, frames[1:]) if b.seq == a.seq + 1)
+    consecutive += bool(frames and frames[0].seq == 1)
+    ideal = [(f.arrival - (first + (f.seq - 1) * interval)) * 1000 for f in frames]
+    by_pass = [(f.arrival - passes[f.seq - 1]) * 1000 for f in frames if f.seq <= len(passes)]
+    cpu = (cpu1 - cpu0) / (wall1 - wall0) * 100
+    sim_cpu = (sim1 - sim0) / (wall1 - wall0) * 100
+
+    print(f"samp_int {samp_int} ms, {seconds:g} s, nine channels:")
+    print(f"  ticks expected {ticks}, passes run {len(passes)}, frames {len(frames)} "
+          f"({len(frames) / ticks * 100:.2f}% of ticks), "
+          f"in sequence {consecutive} ({consecutive / ticks * 100:.2f}%)")
+    print(f"  gaps {len(checker.gaps)} ({checker.missing} missing), duplicates "
+          f"{checker.duplicates}, backwards {checker.backwards}, XOR errors "
+          f"{checker.xor_errors}, length errors {checker.length_errors}, stray bytes {junk}")
+    print(f"  padprobe CPU {cpu:.1f}% of one core; the simulated controller (touchsim) "
+          f"{sim_cpu:.1f}%")
+    print(f"  a pass selects channel 0 to 8 in p50 {percentile(spans, 0.5):.3f} ms, "
+          f"p99 {percentile(spans, 0.99):.3f} ms (27 attribute accesses a pass)")
+    print(f"  latency ideal tick -> frame: p50 {percentile(ideal, 0.5):.3f} ms, "
+          f"p99 {percentile(ideal, 0.99):.3f} ms, max {max(ideal):.3f} ms")
+    print(f"  latency pass start -> frame: p50 {percentile(by_pass, 0.5):.3f} ms, "
+          f"p99 {percentile(by_pass, 0.99):.3f} ms")
+    if samp_int == 1:
+        ok = consecutive / ticks >= 0.995 and checker.xor_errors == 0 and cpu < 20
+        print(f"  target (>= 99.5% in sequence, no XOR error, < 20% CPU): "
+              f"{'met' if ok else 'MISSED'}")
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--seconds", type=float, default=60.0)
+    parser.add_argument("--samp-int", type=int, nargs="+", default=[1, 10])
+    parser.add_argument("--build", default=None)
+    args = parser.parse_args()
+    for samp_int in args.samp_int:
+        run(samp_int, args.seconds, args.build)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,17 @@
+// The attribute tree served through FUSE, as the driver lays it out in sysfs.
+#pragma once
+
+#include "simulator.h"
+
+struct fuse_lowlevel_ops;
+
+namespace touchsim {
+
+// The operations of the tree; their userdata is the Simulator.
+const fuse_lowlevel_ops& attribute_tree_ops();
+
+// Makes the kernel drop its cached entry for an attribute that was removed
+// or restored. Call without holding the simulator's lock.
+void forget_attribute_entry(Simulator& sim, const AttrInfo& attr);
+
+}  // namespace touchsim

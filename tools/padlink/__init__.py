@@ -1,0 +1,10 @@
+"""The host side of padprobe's serial protocol.
+
+stream   splits the bytes from the board into the greeting, JSON answers and
+         binary data frames, and checks frames (XOR, length, sequence)
+link     sends requests and waits for answers over a serial port or a pty
+simboard runs padprobe in the simulated board over a pty
+analysis noise and SNR of recorded channels
+record   CSV files of recorded frames
+plot     a PNG of recorded channels over time
+"""

@@ -1,0 +1,167 @@
+"""padhost: drive padprobe over its serial line, one step after another.
+
+Steps (each one shell word, quoted when it has blanks):
+  query                      query_ch CH                tune CH
+  config NAME=VALUE...       config_ch NAME=VALUE...    reset    stop
+  start [samp_int=MS] [ch=LIST|all]
+  monitor SECONDS [samp_int=MS] [ch=LIST|all]
+        start, record frames for SECONDS, stop; prints the link figures and
+        each channel's noise and SNR, and writes --csv and --png
+  send TEXT                  any request text, sent as it is
+  sim LINE                   a control line for the simulated controller (--sim)
+  sleep SECONDS
+"""
+import argparse
+import json
+import sys
+import time
+
+from . import analysis, plot, record
+from .link import Link, LinkError, SerialTransport
+from .stream import SequenceChecker
+
+CHANNELS = 9
+
+
+def parse_assignments(words):
+    values = {}
+    for word in words:
+        name, sep, value = word.partition("=")
+        if not sep:
+            raise ValueError(f"'{word}' is not NAME=VALUE")
+        values[name] = value
+    return values
+
+
+def start_request(values):
+    samp_int = int(values.pop("samp_int", "10"))
+    chosen = values.pop("ch", "all")
+    channels = range(CHANNELS) if chosen == "all" else [int(c) for c in chosen.split(",") if c]
+    if values:
+        raise ValueError(f"unknown start member(s): {', '.join(values)}")
+    request = {"type": "start", "samp_int": samp_int}
+    for ch in range(CHANNELS):
+        request[f"ch{ch}"] = 1 if ch in channels else 0
+    return request
+
+
+def typed(kind, words):
+    request = {"type": kind}
+    for name, value in parse_assignments(words).items():
+        request[name] = int(value)
+    return request
+
+
+class Session:
+    def __init__(self, link, options, board=None, out=sys.stdout):
+        self.link = link
+        self.options = options
+        self.board = board
+        self.out = out
+
+    def say(self, text):
+        print(text, file=self.out, flush=True)
+
+    def ask(self, request):
+        text = request if isinstance(request, str) else json.dumps(request)
+        self.say(f"> {text}")
+        answer = self.link.request(text, timeout=self.options.timeout)
+        self.say(answer.raw.decode(errors="replace"))
+        return answer
+
+    def run_step(self, step):
+        words = step.split()
+        if not words:
+            return
+        kind, rest = words[0], words[1:]
+        if kind == "query" and not rest:
+            self.ask({"type": "query"})
+        elif kind in ("query_ch", "tune") and len(rest) == 1:
+            self.ask({"type": "query_ch" if kind == "query_ch" else "tune_mbias_ch",
+                      "ch": int(rest[0])})
+        elif kind in ("config", "config_ch"):
+            self.ask(typed(kind, rest))
+        elif kind in ("stop", "reset") and not rest:
+            self.ask({"type": kind})
+        elif kind == "start":
+            self.ask(start_request(parse_assignments(rest)))
+        elif kind == "monitor" and rest:
+            self.monitor(float(rest[0]), parse_assignments(rest[1:]))
+        elif kind == "send":
+            self.ask(step.split(None, 1)[1] if len(words) > 1 else "")
+        elif kind == "sim" and rest:
+            if self.board is None:
+                raise ValueError("'sim' steps need --sim")
+            line = step.split(None, 1)[1]
+            self.say(f"sim: {line}: {self.board.control(line)}")
+        elif kind == "sleep" and len(rest) == 1:
+            time.sleep(float(rest[0]))
+        else:
+            raise ValueError(f"cannot read step '{step}'")
+
+    def monitor(self, seconds, values):
+        self.link.take_frames()
+        self.ask(start_request(values))
+        self.link.quiet(seconds)
+        self.ask({"type": "stop"})
+        self.link.quiet(0.2)
+        frames = self.link.take_frames()
+        checker = SequenceChecker()
+        for frame in frames:
+            checker.add(frame)
+        self.say(f"monitor: {seconds:g} s, {checker.summary()}")
+        if frames:
+            self.say(f"monitor: last SNR field {frames[-1].snr / 100:.2f}")
+        for report in analysis.channel_reports(frames, self.options.touch_threshold):
+            self.say("  " + report.line())
+        if self.options.csv and frames:
+            record.write_csv(self.options.csv, frames)
+            self.say(f"monitor: CSV written to {self.options.csv}")
+        if self.options.png and frames:
+            plot.write_png(self.options.png, frames)
+            self.say(f"monitor: PNG written to {self.options.png}")
+
+
+def parse_args(argv):
+    parser = argparse.ArgumentParser(
+        prog="padhost", description="Drive padprobe over its serial line.",
+        epilog=__doc__.split("\n", 1)[1], formatter_class=argparse.RawDescriptionHelpFormatter)
+    where = parser.add_mutually_exclusive_group(required=True)
+    where.add_argument("--port", help="the serial port wired to the board's UART")
+    where.add_argument("--sim", action="store_true",
+                       help="run padprobe in the simulated board over a pty (needs root)")
+    parser.add_argument("--state", default="demo-out/board",
+                        help="the simulated board's state folder (with --sim)")
+    parser.add_argument("--board-option", action="append", default=[], metavar="OPT",
+                        help="an option for sim/board run, e.g. --board-option=--touch-do='noise 3'")
+    parser.add_argument("--csv", help="where a monitor step writes its frames")
+    parser.add_argument("--png", help="where a monitor step draws its channels")
+    parser.add_argument("--touch-threshold", type=int, default=100,
+                        help="difference from which a channel counts as touched (default 100)")
+    parser.add_argument("--timeout", type=float, default=30.0,
+                        help="seconds to wait for an answer (default 30)")
+    parser.add_argument("steps", nargs="+", metavar="STEP")
+    return parser.parse_args(argv)
+
+
+def main(argv=None):
+    options = parse_args(sys.argv[1:] if argv is None else argv)
+    board = None
+    try:
+        if options.sim:
+            from .simboard import SimulatedBoard
+            board = SimulatedBoard(options.state, options.board_option).start()
+            link = board.link
+        else:
+            link = Link(SerialTransport(options.port))
+            # Only a freshly started tool greets; a running one is ready.
+        session = Session(link, options, board)
+        for step in options.steps:
+            session.run_step(step)
+        return 0
+    except (LinkError, ValueError, OSError) as err:
+        print(f"padhost: {err}", file=sys.stderr)
+        return 1
+    finally:
+        if board is not None:
+            board.stop()
