@@ -5,7 +5,7 @@ import os
 
 import pytest
 
-from packagetest import SIM_PACKAGE, TOOLS_PACKAGE, built_tools, extract, package, run
+from packagetest import SIM_PACKAGE, SIM_ROOT, TOOLS_PACKAGE, built_tools, extract, package, run
 
 pytestmark = pytest.mark.skipif(os.geteuid() != 0, reason="the board needs root")
 
@@ -43,6 +43,15 @@ def test_installed_board_serves_the_tools(host_root, tmp_path):
         with open(tmp_path / "console" / "records.bin", "rb") as records:
             record = records.read()
         assert record[:4] == b"\x03ver"
+
+
+def test_installed_board_serves_the_touch_controller(host_root):
+    if not os.path.exists(f"{host_root}{SIM_ROOT}/build/sim/touchsim"):
+        pytest.skip("no simulated touch controller in the tree")
+    attribute = "/sys/devices/platform/ocp/42010000.padprobe/common_config/scan_interval"
+    proc = board(host_root, "--touch", "--", "cat", attribute)
+    assert proc.returncode == 0, proc.stdout + proc.stderr
+    assert proc.stdout.strip().isdigit()
 
 
 def test_installed_host_client_starts(host_root):
