@@ -8,6 +8,30 @@
 #include <cstring>
 
 namespace padprobe {
+namespace {
+
+// Starts a thread under SCHED_RR at priority 1. Without the privilege for
+// real-time scheduling the thread still runs, with the default policy: only
+// its latency under load suffers. Returns pthread_create's result.
+int create_realtime_thread(pthread_t& thread, void* (*body)(void*), void* arg, const char* what)
+{
+    pthread_attr_t attributes;
+    pthread_attr_init(&attributes);
+    pthread_attr_setinheritsched(&attributes, PTHREAD_EXPLICIT_SCHED);
+    pthread_attr_setschedpolicy(&attributes, SCHED_RR);
+    sched_param priority{};
+    priority.sched_priority = 1;
+    pthread_attr_setschedparam(&attributes, &priority);
+    int result = pthread_create(&thread, &attributes, body, arg);
+    pthread_attr_destroy(&attributes);
+    if (result == EPERM) {
+        cap_log(CAP_WARN "No real-time priority for %s, default policy used\n\n", what);
+        result = pthread_create(&thread, nullptr, body, arg);
+    }
+    return result;
+}
+
+} // namespace
 
 const char* to_string(MonitorState state)
 {
@@ -44,7 +68,8 @@ void Monitor::ensure_sampler()
 {
     if (sampler_started_)
         return;
-    if (pthread_create(&sampler_, nullptr, sampler_main, this) == 0)
+    // As prompt as the TX task: a pass that starts late delays its frame.
+    if (create_realtime_thread(sampler_, sampler_main, this, "sampling thread") == 0)
         sampler_started_ = true;
     else
         cap_log(CAP_ERROR "Fail to create sampling thread\n\n");
@@ -98,22 +123,7 @@ void Monitor::start(const MonitorConfig& config)
 
 void Monitor::start_tx_task()
 {
-    pthread_attr_t attributes;
-    pthread_attr_init(&attributes);
-    pthread_attr_setinheritsched(&attributes, PTHREAD_EXPLICIT_SCHED);
-    pthread_attr_setschedpolicy(&attributes, SCHED_RR);
-    sched_param priority{};
-    priority.sched_priority = 1;
-    pthread_attr_setschedparam(&attributes, &priority);
-    int result = pthread_create(&tx_task_, &attributes, tx_main, this);
-    pthread_attr_destroy(&attributes);
-    if (result == EPERM) {
-        // Without the privilege for real-time scheduling a task of normal
-        // priority still streams; only its latency under load suffers.
-        cap_log(CAP_WARN "No real-time priority for tx task, default policy used\n\n");
-        result = pthread_create(&tx_task_, nullptr, tx_main, this);
-    }
-    if (result != 0) {
+    if (create_realtime_thread(tx_task_, tx_main, this, "tx task") != 0) {
         cap_log(CAP_ERROR "Fail to create tx task\n");
         return;
     }

@@ -34,7 +34,8 @@ void RequestQueue::push(ReceivedRequest::Kind kind, std::string_view text)
         Slot& slot = slots_[(head_ + count_) % kSlots];
         slot.kind = kind;
         slot.length = text.size() < kRequestCapacity ? text.size() : kRequestCapacity;
-        memcpy(slot.text, text.data(), slot.length);
+        if (slot.length > 0)
+            memcpy(slot.text, text.data(), slot.length);
         ++count_;
     }
     ready_.post();

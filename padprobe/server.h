@@ -17,6 +17,8 @@ class Server {
 public:
     // uart: the configured UART, which the server only borrows.
     explicit Server(int uart) : uart_(uart), out_(uart), monitor_(out_), context_{out_, monitor_} {}
+    // Ends the threads if they still run; the tool itself never gets here.
+    ~Server() { shutdown(); }
     Server(const Server&) = delete;
     Server& operator=(const Server&) = delete;
 

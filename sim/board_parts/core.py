@@ -162,7 +162,14 @@ def parse_args(argv):
         group = run.add_argument_group(part.title)
         part.add_arguments(group)
     run.add_argument("command", nargs=argparse.REMAINDER)
+    # A part may add subcommands of its own (`sim/board net up NAME`); each
+    # sets `handler`, which main() calls with the parsed arguments.
+    for part in parts:
+        if hasattr(part, "add_commands"):
+            part.add_commands(sub)
     args = parser.parse_args(argv)
+    if args.action != "run":
+        return args, parts
     if args.command and args.command[0] == "--":
         args.command = args.command[1:]
     if not args.command:
@@ -248,12 +255,16 @@ def run_inside(args, parts):
 
 
 def main(argv):
-    if not argv or argv[0] != "run":
-        parse_args(argv or ["--help"])
-    args, parts = parse_args(argv)
+    args, parts = parse_args(argv or ["--help"])
     if os.geteuid() != 0:
         log("needs root for its namespaces and mounts (try sudo)")
         return 125
+    if args.action != "run":
+        try:
+            return args.handler(args)
+        except (BoardError, subprocess.CalledProcessError, OSError) as err:
+            log("%s", err)
+            return 125
     if getattr(args, "inside_namespace"):
         return run_inside(args, parts)
     return enter_namespaces(argv, args)

@@ -161,10 +161,6 @@ def test_request_framing(probe):
     assert p.link.frames == type(p.link.frames)() and not p.link.junk
 
 
-@pytest.mark.xfail("undefined" in os.environ.get("BOARD_SANITIZER", ""), strict=True,
-                   reason="padprobe fault: RequestQueue::push passes the empty text of an "
-                          "overflow to memcpy as a null pointer (request_queue.cpp); UBSan "
-                          "ends the process, so the overflow gets no answer")
 def test_request_overflow(probe):
     p = probe()
     mark = p.mark()

@@ -1,0 +1,89 @@
+// Request framing: where one request ends and the next begins.
+#include "padprobe/request_framer.h"
+
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+using padprobe::kRequestCapacity;
+using padprobe::RequestFramer;
+using Event = RequestFramer::Event;
+
+namespace {
+
+// Feeds every chunk in order and lists what came out: request texts, and
+// "<overflow>" for each dropped request.
+std::vector<std::string> frame_all(RequestFramer& framer, const std::vector<std::string>& chunks)
+{
+    std::vector<std::string> out;
+    for (const std::string& chunk : chunks) {
+        std::string_view rest = chunk;
+        while (!rest.empty()) {
+            const RequestFramer::Step step = framer.feed(rest);
+            EXPECT_GT(step.consumed, 0u);
+            rest.remove_prefix(step.consumed);
+            if (step.event == Event::request)
+                out.emplace_back(framer.request());
+            else if (step.event == Event::overflow)
+                out.emplace_back("<overflow>");
+        }
+    }
+    return out;
+}
+
+std::vector<std::string> frame_all(const std::vector<std::string>& chunks)
+{
+    RequestFramer framer;
+    return frame_all(framer, chunks);
+}
+
+} // namespace
+
+TEST(Framer, SplitReadsMakeOneRequest)
+{
+    EXPECT_EQ(frame_all({"{\"type\"", ":\"query", "\"", "}"}), (std::vector<std::string>{"{\"type\":\"query\"}"}));
+    EXPECT_EQ(frame_all({"{\"a\":{\"b\":", "{}}", "}"}), (std::vector<std::string>{"{\"a\":{\"b\":{}}}"}));
+    EXPECT_EQ(frame_all({"{", "\"a\":1", "}"}), (std::vector<std::string>{"{\"a\":1}"}));
+}
+
+TEST(Framer, SeveralRequestsInOneReadAreEachKept)
+{
+    EXPECT_EQ(frame_all({"{\"n\":1}{\"n\":2}\r\n {\"n\":3}"}),
+              (std::vector<std::string>{"{\"n\":1}", "{\"n\":2}", "{\"n\":3}"}));
+    // The end of one and the start of the next in the same read.
+    EXPECT_EQ(frame_all({"{\"n\":1", "}{\"n\"", ":2}"}), (std::vector<std::string>{"{\"n\":1}", "{\"n\":2}"}));
+}
+
+TEST(Framer, BracesInsideStringsDoNotCount)
+{
+    EXPECT_EQ(frame_all({"{\"type\":\"}\"}{\"x\":\"{{\"}"}),
+              (std::vector<std::string>{"{\"type\":\"}\"}", "{\"x\":\"{{\"}"}));
+    // An escaped quote does not end the string; an escaped backslash does not escape the quote.
+    EXPECT_EQ(frame_all({R"({"a":"\"}"})", R"({"b":"\\"})"}),
+              (std::vector<std::string>{R"({"a":"\"}"})", R"({"b":"\\"})"}));
+    // The escape may be split across reads.
+    EXPECT_EQ(frame_all({R"({"a":"\)", R"("}"})"}), (std::vector<std::string>{R"({"a":"\"}"})"}));
+}
+
+TEST(Framer, TextOutsideObjects)
+{
+    // Junk stays with the request that follows, which then fails to parse;
+    // a stray closing brace ends junk on its own.
+    EXPECT_EQ(frame_all({"ab{\"n\":1}", "x}", "{}"}), (std::vector<std::string>{"ab{\"n\":1}", "x}", "{}"}));
+}
+
+TEST(Framer, OversizedRequestIsDroppedAndFramingResumes)
+{
+    const std::string fits = "{\"pad\":\"" + std::string(kRequestCapacity - 10, 'p') + "\"}";
+    ASSERT_EQ(fits.size(), kRequestCapacity);
+    const std::string too_long = "{\"pad\":\"" + std::string(kRequestCapacity, '}') + "\"}";
+    EXPECT_EQ(frame_all({fits, too_long.substr(0, 700), too_long.substr(700), "{\"n\":2}"}),
+              (std::vector<std::string>{fits, "<overflow>", "{\"n\":2}"}));
+
+    // Junk that fills the buffer is dropped up to the next object.
+    EXPECT_EQ(frame_all({std::string(kRequestCapacity + 5, 'j'), "{\"n\":3}"}),
+              (std::vector<std::string>{"<overflow>", "{\"n\":3}"}));
+    // Junk that fills the buffer right before an object keeps the object.
+    EXPECT_EQ(frame_all({std::string(kRequestCapacity, 'j') + "{\"n\":4}"}),
+              (std::vector<std::string>{"<overflow>", "{\"n\":4}"}));
+}

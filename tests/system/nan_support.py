@@ -1,0 +1,214 @@
+"""Helpers for the NAN system tests: the two boards' network, nanpeer
+configuration files, nanpeer runs in the boards, their output and the
+simulated library's trace."""
+import contextlib
+import itertools
+import json
+import os
+import re
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+
+import boardtest
+
+PUBLISHER_MAC = "02:00:00:00:00:01"
+SUBSCRIBER_MAC = "02:00:00:00:00:02"
+COLOUR = re.compile(rb"\x1b\[[0-9;]*m")
+_names = itertools.count()
+
+
+@contextlib.contextmanager
+def nan_network():
+    """Two boards in radio range: yields (publisher namespace, subscriber
+    namespace, medium folder) and removes all of it afterwards."""
+    name = f"nt{os.getpid()}x{next(_names)}"
+    subprocess.run([boardtest.BOARD, "net", "up", name], check=True, stdout=subprocess.DEVNULL)
+    # Socket paths must stay short (108 bytes), so not under pytest's tmp_path.
+    medium = tempfile.mkdtemp(prefix="nanmed-")
+    try:
+        yield f"{name}-a", f"{name}-b", medium
+    finally:
+        for netns in (f"{name}-a", f"{name}-b"):
+            kill_everything_in(netns)
+        subprocess.run([boardtest.BOARD, "net", "down", name], check=True)
+        shutil.rmtree(medium, ignore_errors=True)
+
+
+def kill_everything_in(netns):
+    """SIGKILL for what a failed test left running in a namespace (a board
+    killed from outside cannot pass SIGKILL on to its command)."""
+    pids = subprocess.run(["ip", "netns", "pids", netns], capture_output=True, text=True).stdout.split()
+    for pid in pids:
+        try:
+            os.kill(int(pid), signal.SIGKILL)
+        except ProcessLookupError:
+            pass
+
+
+def bin_path():
+    return {
+        "iw": {"iw_path": "iw"},
+        "nan_r3": {"nan_r3_path": "/opt/nan/r3"},
+        "wpa_supplicant": {
+            "wpa_supplicant_path": "/usr/sbin/wpa_supplicant",
+            "wpa_supplicant_conf_path": "/etc/wpa_supplicant.conf",
+            "wpa_supplicant_log_file": "/tmp/wpa_supplicant.log",
+            "wpa_supplicant_dbg_para": "-d",
+        },
+    }
+
+
+def security_keys(security, key=None, nik_caching=1, bstrap="opp"):
+    """The keys of one security type, for a section of either role."""
+    if security == "pmk":
+        return {"security": "pmk", "pmk_key": key or "0123456789abcdef0123456789abcdef"}
+    if security == "passphrase":
+        return {"security": "passphrase", "passphrase": key or "letmein-please"}
+    if security == "pairing":
+        return {"security": "pairing", "bstrap_method": bstrap, "pairing_passphrase": key or "pairpw",
+                "nik_caching": nik_caching}
+    return {"security": "open"}
+
+
+def publisher_config(path, services, mac=PUBLISHER_MAC):
+    """`services`: dicts with at least start_cmd and end_cmd, plus security keys."""
+    sections = {}
+    for number, extra in enumerate(services, start=1):
+        section = {"publish_id": number, "service_name": f"svc{number}",
+                   "name_of_service_instance": f"svc-{number}", "textinfo": "9 txtvers=1|0x06 path=/",
+                   "hostname": "nanhost", "port_number": 8080 + number}
+        section.update(extra)
+        sections[f"publish{number}"] = section
+    _write(path, {"bin_path": bin_path(), "basic": {"mac_addr": mac}, "dns_sd_record": sections})
+    return path
+
+
+def subscriber_config(path, service_name="svc1", mac=SUBSCRIBER_MAC, **keys):
+    section = {"subscribe_id": 1, "service_name": service_name}
+    section.update(keys or security_keys("open"))
+    _write(path, {"bin_path": bin_path(), "basic": {"mac_addr": mac},
+                  "dns_sd_record": {"subscribe": section}})
+    return path
+
+
+def _write(path, document):
+    with open(path, "w") as out:
+        json.dump(document, out, indent=1)
+
+
+class Peer:
+    """One nanpeer running in a board; its output goes to a file."""
+
+    def __init__(self, netns, medium, role, config, out_dir, args=(), faults=(), trace=None):
+        self.role = role
+        self.netns = netns
+        self.output_path = os.path.join(out_dir, f"{role}.out")
+        self.trace_path = trace or os.path.join(out_dir, f"{role}.trace")
+        board = ["--netns", netns, "--nan-medium", medium, "--nan-trace", self.trace_path,
+                 "--nan-announce-ms", "300"]
+        for fault in faults:
+            board += ["--nan-fault", fault]
+        self._out = open(self.output_path, "wb")
+        self.started = time.monotonic()
+        self.proc = boardtest.start(["nanpeer", "-r", role, "-f", config, *args], board=board,
+                                    stdout=self._out, stderr=subprocess.STDOUT)
+
+    def output(self):
+        with open(self.output_path, "rb") as text:
+            return COLOUR.sub(b"", text.read()).decode(errors="replace")
+
+    def wait_for(self, pattern, timeout=60, count=1):
+        """Waits until `pattern` (a regex) appears `count` times in the output."""
+        regex = re.compile(pattern, re.M)
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            if len(regex.findall(self.output())) >= count:
+                return True
+            if self.proc.poll() is not None:
+                break
+            time.sleep(0.1)
+        raise AssertionError(f"{self.role}: no {pattern!r} (x{count}) in:\n{self.output()}")
+
+    def wait_for_event(self, name, timeout=60, count=1):
+        """Waits until the library has delivered event `name` `count` times.
+        nanpeer's own output is block-buffered in a file, so what happens
+        without a shell command in between shows in its output only at exit;
+        the trace is written at once."""
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            if len(events(self.trace(), name)) >= count:
+                return True
+            if self.proc.poll() is not None:
+                break
+            time.sleep(0.1)
+        raise AssertionError(f"{self.role}: no {name} (x{count}) in the trace")
+
+    def stop(self, sig=None, timeout=60):
+        status = boardtest.stop(self.proc, timeout=timeout) if sig is None else \
+            boardtest.stop(self.proc, sig=sig, timeout=timeout)
+        self._out.close()
+        return status
+
+    def wait(self, timeout=90):
+        status = self.proc.wait(timeout=timeout)
+        self._out.close()
+        return status
+
+    def trace(self):
+        return read_trace(self.trace_path)
+
+    def kill(self):
+        """Ends the run whatever state it is in: SIGTERM first, so the board
+        passes it on and cleans up, then SIGKILL for all of it."""
+        if self.proc.poll() is None:
+            self.proc.send_signal(signal.SIGTERM)
+            try:
+                self.proc.wait(timeout=20)
+            except subprocess.TimeoutExpired:
+                kill_everything_in(self.netns)
+                self.proc.kill()
+                self.proc.wait()
+        self._out.close()
+
+
+@contextlib.contextmanager
+def peers(*made):
+    """Makes sure every peer ends, whatever the test does."""
+    try:
+        yield made
+    finally:
+        for peer in made:
+            peer.kill()
+
+
+def read_trace(path):
+    """The simulator's trace lines as (time µs, pid, kind, name, {key: value})."""
+    lines = []
+    if not os.path.exists(path):
+        return lines
+    with open(path) as text:
+        for line in text:
+            words = line.split()
+            if len(words) < 4:
+                continue
+            fields = dict(word.split("=", 1) for word in words[4:] if "=" in word)
+            lines.append((int(words[0]), words[1].split("/")[0], words[2], words[3], fields))
+    return lines
+
+
+def calls(trace, name):
+    return [entry for entry in trace if entry[2] == "call" and entry[3] == name]
+
+
+def events(trace, name):
+    return [entry for entry in trace if entry[2] == "event-begin" and entry[3] == name]
+
+
+def lines_of(path):
+    if not os.path.exists(path):
+        return []
+    with open(path) as text:
+        return text.read().splitlines()
