@@ -40,7 +40,7 @@ constexpr Attribute kAttributes[] = {
 };
 
 std::string root;
-std::atomic<sem_t *> tick_target{nullptr};
+std::atomic<padprobe::TickLatch *> tick_target{nullptr};
 thread_local bool sleeps_skipped = false;
 
 void write_file(const std::string &path, const char *text)
@@ -71,8 +71,8 @@ void reset_attribute_tree()
 
 void post_monitor_tick()
 {
-    if (sem_t *tick = tick_target.load())
-        sem_post(tick);
+    if (padprobe::TickLatch *tick = tick_target.load())
+        tick->signal();
 }
 
 void skip_sleeps(bool skip)
@@ -91,10 +91,10 @@ const char *attr_root()
 
 // The real timer is SIGALRM from setitimer, which libFuzzer keeps for its
 // own time-outs; ticks come from the target instead.
-int monitor_timer_start(uint16_t, sem_t *tick)
+int monitor_timer_start(uint16_t, TickLatch *tick)
 {
     tick_target.store(tick);
-    sem_post(tick);
+    tick->signal();
     return 0;
 }
 

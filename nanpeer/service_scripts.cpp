@@ -26,6 +26,19 @@ void run_script(const char (&configured)[kScriptSize]) {
   run_shell_command(command);
 }
 
+// The end command of the slot that holds the data path, if any does; the
+// lookup itself reports a data path that no slot holds.
+void run_end_cmd(uint8_t ndp_id) {
+  if (ndp_id == 0) {
+    return;
+  }
+  dns_record *service = get_dns_recored_by_ndp_id(ndp_id);
+  if (service == nullptr) {
+    return;
+  }
+  run_script(service->end_cmd);
+}
+
 }  // namespace
 
 void exec_start_script(const void *record, int length) {
@@ -53,25 +66,10 @@ void exec_stop_script(const void *record, int length) {
     nan_log(log_severity::info, "info or len(%d) error!\n", length);
     return;
   }
-  const uint8_t ndp_id = record_ndp_id(record);
-  if (ndp_id == 0) {
-    return;
-  }
-  dns_record *service = get_dns_recored_by_ndp_id(ndp_id);
-  if (service == nullptr) {
-    return;
-  }
-  run_script(service->end_cmd);
+  run_end_cmd(record_ndp_id(record));
 }
 
 void exec_stop_script_ex(uint8_t ndp_id) {
   nan_log(log_severity::info, "%s \n", __func__);
-  if (ndp_id == 0) {
-    return;
-  }
-  dns_record *service = get_dns_recored_by_ndp_id(ndp_id);
-  if (service == nullptr) {
-    return;
-  }
-  run_script(service->end_cmd);
+  run_end_cmd(ndp_id);
 }

@@ -50,7 +50,7 @@ int Monitor::init()
 {
     if (const int result = tx_wake_.init(0); result < 0)
         return result;
-    return tick_.init(0);
+    return tick_.init();
 }
 
 Monitor::~Monitor()
@@ -59,7 +59,7 @@ Monitor::~Monitor()
     monitor_timer_detach();
     if (sampler_started_) {
         sampler_quit_.store(true, std::memory_order_release);
-        tick_.post();
+        tick_.wake();
         pthread_join(sampler_, nullptr);
     }
 }
@@ -89,7 +89,7 @@ void Monitor::quiesce()
         tx_running_ = false;
     }
     // Ticks and wake-ups of the run that ended must not reach the next one.
-    tick_.drain();
+    tick_.clear();
     tx_wake_.drain();
 }
 
@@ -117,7 +117,7 @@ void Monitor::start(const MonitorConfig& config)
         const std::lock_guard<std::mutex> hold{pass_mutex_};
         sampling_ = true;
     }
-    monitor_timer_start(config.samp_int, tick_.native());
+    monitor_timer_start(config.samp_int, &tick_);
     start_tx_task();
 }
 

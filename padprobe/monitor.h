@@ -5,6 +5,7 @@
 #include "padprobe/frame.h"
 #include "padprobe/semaphore.h"
 #include "padprobe/serial_writer.h"
+#include "padprobe/tick_latch.h"
 
 #include <atomic>
 #include <cstddef>
@@ -65,8 +66,9 @@ private:
     uint8_t channel_count_ = 0;
     std::atomic<MonitorState> state_{MonitorState::idle};
 
-    // The SIGALRM handler posts tick_; the sampling thread runs one pass per post.
-    Semaphore tick_;
+    // The SIGALRM handler signals tick_; the sampling thread runs one pass
+    // per tick it takes.
+    TickLatch tick_;
     pthread_t sampler_{};
     bool sampler_started_ = false;
     std::atomic<bool> sampler_quit_{false};

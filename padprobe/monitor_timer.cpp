@@ -1,4 +1,4 @@
-// setitimer and the SIGALRM handler, which does nothing but post a semaphore.
+// setitimer and the SIGALRM handler, which does nothing but signal a tick latch.
 #include "padprobe/monitor_timer.h"
 
 #include "padprobe/log.h"
@@ -12,22 +12,22 @@
 namespace padprobe {
 namespace {
 
-std::atomic<sem_t*> tick_target{nullptr};
-static_assert(std::atomic<sem_t*>::is_always_lock_free);
+std::atomic<TickLatch*> tick_target{nullptr};
+static_assert(std::atomic<TickLatch*>::is_always_lock_free);
 
 extern "C" void on_monitor_tick(int sig)
 {
     if (sig != SIGALRM)
         return;
     const int saved = errno;
-    if (sem_t* tick = tick_target.load(std::memory_order_acquire))
-        sem_post(tick);
+    if (TickLatch* tick = tick_target.load(std::memory_order_acquire))
+        tick->signal();
     errno = saved;
 }
 
 } // namespace
 
-int monitor_timer_start(uint16_t ms, sem_t* tick)
+int monitor_timer_start(uint16_t ms, TickLatch* tick)
 {
     cap_log(CAP_INFO "Monitor timer_start ...\n\n");
     tick_target.store(tick, std::memory_order_release);

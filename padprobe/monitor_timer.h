@@ -1,20 +1,21 @@
 // The monitor's interval timer: SIGALRM once per sampling interval.
 #pragma once
 
+#include "padprobe/tick_latch.h"
+
 #include <cstdint>
-#include <semaphore.h>
 
 namespace padprobe {
 
-// Posts tick on every SIGALRM and arms the real-time interval timer: the
+// Signals tick on every SIGALRM and arms the real-time interval timer: the
 // first expiry after 500 microseconds, then every ms milliseconds (never
 // again when ms is 0). Returns 0, or -1 when the timer cannot be armed.
-int monitor_timer_start(uint16_t ms, sem_t* tick);
+int monitor_timer_start(uint16_t ms, TickLatch* tick);
 
-// Disarms the timer; a tick already raised may still be posted.
+// Disarms the timer; a tick already raised may still be signalled.
 void monitor_timer_stop();
 
-// Stops posting ticks anywhere; for the owner of the semaphore going away.
+// Stops signalling ticks anywhere; for the owner of the latch going away.
 void monitor_timer_detach();
 
 } // namespace padprobe

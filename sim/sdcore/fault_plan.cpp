@@ -85,16 +85,16 @@ int parse_item(std::string_view item, fault_rule &rule) {
 }
 }  // namespace
 
-int fault_plan::parse(std::string_view spec, char *error, std::size_t error_size) {
+int fault_plan::parse(std::string_view plan_text, char *error, std::size_t error_size) {
   count_ = 0;
   std::size_t pos = 0;
   std::size_t parsed = 0;
-  while (pos < spec.size()) {
-    while (pos < spec.size() && is_separator(spec[pos])) ++pos;
+  while (pos < plan_text.size()) {
+    while (pos < plan_text.size() && is_separator(plan_text[pos])) ++pos;
     std::size_t end = pos;
-    while (end < spec.size() && !is_separator(spec[end])) ++end;
+    while (end < plan_text.size() && !is_separator(plan_text[end])) ++end;
     if (end == pos) break;
-    const std::string_view item = spec.substr(pos, end - pos);
+    const std::string_view item = plan_text.substr(pos, end - pos);
     pos = end;
     if (parsed == kMaxRules) {
       std::snprintf(error, error_size, "more than %zu fault items", kMaxRules);

@@ -42,7 +42,7 @@ class fault_plan {
 
   // Replaces the plan. 0, or -EINVAL with a message naming the bad item in
   // `error`; a plan that fails to parse is left empty.
-  int parse(std::string_view spec, char *error, std::size_t error_size);
+  int parse(std::string_view plan_text, char *error, std::size_t error_size);
 
   // Count one occurrence of an event or a call and say what to do with it.
   fault_verdict on_event(std::string_view event);

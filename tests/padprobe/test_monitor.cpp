@@ -1,6 +1,8 @@
 // The monitor through the UART: frames, sequence numbers, stop and start, and requests meanwhile.
 #include "server_fixture.h"
 
+#include "padprobe/tick_latch.h"
+
 #include <chrono>
 #include <string>
 #include <thread>
@@ -136,4 +138,37 @@ TEST_F(ServerTest, RequestsNeverFallInsideFramesAndARestartLeavesOneTxTask)
     // Nine records, each with the difference -10.
     EXPECT_EQ(hex(second_run[0].substr(14, 9)), "00 D0 07 C6 07 F6 FF 00 00");
     EXPECT_EQ(second_run[0].size(), 14u + 81u);
+}
+
+// Ticks that come while one waits to be taken merge into it, as a pending
+// signal does: a sampling thread that falls behind its timer starts again
+// from the next tick instead of a backlog that only grows, and a stop does
+// not have to wait for that backlog.
+TEST(TickLatch, TicksMergeUntilTakenAndAStopForgetsThem)
+{
+    padprobe::TickLatch latch;
+    ASSERT_EQ(latch.init(), 0);
+    EXPECT_FALSE(latch.try_wait());
+    for (int i = 0; i < 5; ++i)
+        latch.signal();
+    EXPECT_TRUE(latch.try_wait());
+    EXPECT_FALSE(latch.try_wait());
+
+    // Once taken, the next tick counts anew.
+    latch.signal();
+    EXPECT_TRUE(latch.try_wait());
+
+    latch.signal();
+    latch.signal();
+    latch.clear();
+    EXPECT_FALSE(latch.try_wait());
+    // A tick forgotten by a stop does not hold back the next run's ticks.
+    latch.signal();
+    EXPECT_TRUE(latch.try_wait());
+
+    // A wake-up without a tick leaves the latch ready for the next one.
+    latch.wake();
+    latch.wait();
+    latch.signal();
+    EXPECT_TRUE(latch.try_wait());
 }
