@@ -10,6 +10,9 @@ set(BOARD_WARNINGS
   -Wnull-dereference -Wdouble-promotion -Wundef)
 
 if(BOARD_SANITIZER)
+  # The test presets send every report here (log_path), also those of tools
+  # that tests start in the background; ./run-tests fails on any file in it.
+  file(MAKE_DIRECTORY ${PROJECT_BINARY_DIR}/sanitizer-reports)
   add_compile_options(-fsanitize=${BOARD_SANITIZER} -fno-omit-frame-pointer)
   add_link_options(-fsanitize=${BOARD_SANITIZER})
   if(BOARD_SANITIZER MATCHES "undefined")

@@ -8,6 +8,8 @@ HOST_PACKAGES=(
   python3 python3-pytest python3-serial python3-matplotlib
   iproute2 iputils-ping util-linux procps
 )
+# Extra packages of the fuzz build (clang and its libFuzzer runtime).
+FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev)
 # Extra packages of the cross build for the board.
 ARMHF_PACKAGES=(
   g++-arm-linux-gnueabihf qemu-user

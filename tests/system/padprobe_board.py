@@ -1,6 +1,7 @@
 """Support for padprobe's black-box tests: the tool in the simulated board,
 its exact answers and log lines."""
 import os
+import re
 import sys
 import time
 
@@ -26,6 +27,8 @@ def cjson(*members):
 
 
 ACK = cjson(("type", "ack"))
+# One whole "Query response" log line: the answer, its length, two newlines.
+ANSWER_LOGGED = re.compile(rb"\[CAP\]\[INFO\] Query response: .*? \(\d+\)\n\n", re.S)
 ERROR = cjson(("type", "error"))
 
 
@@ -71,9 +74,11 @@ class Probe(SimulatedBoard):
 
     def wait_answers_logged(self, count, timeout=10.0):
         """Wait until the log shows `count` answers sent, so a mark taken
-        next starts after them."""
+        next starts after them. An answer counts once its line is whole: the
+        log arrives in pieces, and a mark inside a line would put its tail
+        in front of the next request's lines."""
         deadline = time.monotonic() + timeout * SLOW
-        while self.stdout().count(b"[CAP][INFO] Query response: ") < count:
+        while len(ANSWER_LOGGED.findall(self.stdout())) < count:
             if time.monotonic() > deadline:
                 return False
             time.sleep(0.01)

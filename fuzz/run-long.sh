@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# The long fuzz run: builds the 'fuzz' preset and runs every target for an
+# hour (or the seconds given), two at a time.
+#   fuzz/run-long.sh [seconds] [target...]
+set -euo pipefail
+cd "$(dirname "$(readlink -f "$0")")/.."
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j2
+exec fuzz/run.sh -j 2 "${1:-3600}" "${@:2}"
