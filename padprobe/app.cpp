@@ -11,14 +11,16 @@
 namespace padprobe {
 namespace {
 
-// Only the monitor's sampling thread takes the timer's signal; every thread
-// started from here inherits the blocked mask.
-void block_timer_signal()
+// The timer's signal goes to the main thread alone, which only waits in
+// pthread_join: every thread started from here inherits the blocked mask,
+// and the main thread unblocks it once they run. So no read, write, sleep
+// or wait of a working thread is ever cut short by a tick.
+void set_timer_signal(int how)
 {
     sigset_t alarm;
     sigemptyset(&alarm);
     sigaddset(&alarm, SIGALRM);
-    pthread_sigmask(SIG_BLOCK, &alarm, nullptr);
+    pthread_sigmask(how, &alarm, nullptr);
 }
 
 void serve(int uart)
@@ -29,6 +31,7 @@ void serve(int uart)
     cap_log(CAP_INFO "Padp Tool App Start!\n\n");
     if (!server.start())
         return;
+    set_timer_signal(SIG_UNBLOCK);
     server.join();
     cap_log(CAP_INFO "Padp Tool App Stop!\n\n");
 }
@@ -43,7 +46,7 @@ int run(int argc, char** argv)
         cap_log(CAP_ERROR "cmd: padprobe <UART device node> &\n\n");
         return 1;
     }
-    block_timer_signal();
+    set_timer_signal(SIG_BLOCK);
     const UniqueFd uart = open_uart(argv[1]);
     if (uart.valid())
         serve(uart.get());

@@ -68,8 +68,10 @@ void Monitor::ensure_sampler()
 {
     if (sampler_started_)
         return;
-    // As prompt as the TX task: a pass that starts late delays its frame.
-    if (create_realtime_thread(sampler_, sampler_main, this, "sampling thread") == 0)
+    // The default policy, as every thread but the TX task: with a controller
+    // slower than the interval a real-time sampler would run pass after pass
+    // and hold back request handling.
+    if (pthread_create(&sampler_, nullptr, sampler_main, this) == 0)
         sampler_started_ = true;
     else
         cap_log(CAP_ERROR "Fail to create sampling thread\n\n");

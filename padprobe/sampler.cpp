@@ -8,12 +8,13 @@ namespace padprobe {
 
 void* Monitor::sampler_main(void* self)
 {
-    // This thread takes the timer's signal, so no other thread's sleep or
-    // wait is cut short by it.
+    // Never this thread: a signal that lands in one of its attribute reads
+    // interrupts the driver's work for it (the tick would then cost more
+    // than the pass it asks for).
     sigset_t alarm;
     sigemptyset(&alarm);
     sigaddset(&alarm, SIGALRM);
-    pthread_sigmask(SIG_UNBLOCK, &alarm, nullptr);
+    pthread_sigmask(SIG_BLOCK, &alarm, nullptr);
 
     auto& monitor = *static_cast<Monitor*>(self);
     for (;;) {
