@@ -162,6 +162,30 @@ void deliver(uint32_t event_id, const void *record_bytes, int length) {
   });
 }
 
+// A call that hands over one pointer into the service table: the bytes
+// behind it are kept as they were at the call.
+int record_pointer_call(const char *name, void *pointer, std::size_t size) {
+  recorded_call call;
+  call.name = name;
+  call.pointer = pointer;
+  call.bytes = bytes_at(pointer, size);
+  return record(call);
+}
+
+// dns_publish and dns_subscribe: the radio, the -b flag, the service and the
+// tool paths block.
+int record_service_call(const char *name, uint16_t radio, void *tool_paths_block, void *service,
+                        int flag) {
+  recorded_call call;
+  call.name = name;
+  call.number = radio;
+  call.flag = flag;
+  call.pointer = service;
+  call.bytes = bytes_at(service, kServiceBytes);
+  call.tool_paths = bytes_at(tool_paths_block, sizeof(tool_paths));
+  return record(call);
+}
+
 }  // namespace sdcore_double
 
 using sdcore_double::recorded_call;
@@ -180,57 +204,28 @@ int dns_register_evt_cb(dns_evt_cb cb) {
 }
 
 int dns_publish(uint16_t radio, void *tool_paths_block, void *service, int flag) {
-  recorded_call call;
-  call.name = "dns_publish";
-  call.number = radio;
-  call.flag = flag;
-  call.pointer = service;
-  call.bytes = sdcore_double::bytes_at(service, sdcore_double::kServiceBytes);
-  call.tool_paths = sdcore_double::bytes_at(tool_paths_block, sizeof(tool_paths));
-  return sdcore_double::record(call);
+  return sdcore_double::record_service_call("dns_publish", radio, tool_paths_block, service, flag);
 }
 
 int dns_subscribe(uint16_t radio, void *tool_paths_block, void *service, int flag) {
-  recorded_call call;
-  call.name = "dns_subscribe";
-  call.number = radio;
-  call.flag = flag;
-  call.pointer = service;
-  call.bytes = sdcore_double::bytes_at(service, sdcore_double::kServiceBytes);
-  call.tool_paths = sdcore_double::bytes_at(tool_paths_block, sizeof(tool_paths));
-  return sdcore_double::record(call);
+  return sdcore_double::record_service_call("dns_subscribe", radio, tool_paths_block, service, flag);
 }
 
 int dns_bstrap_start(void *service) {
-  recorded_call call;
-  call.name = "dns_bstrap_start";
-  call.pointer = service;
-  call.bytes = sdcore_double::bytes_at(service, sdcore_double::kServiceBytes);
-  return sdcore_double::record(call);
+  return sdcore_double::record_pointer_call("dns_bstrap_start", service, sdcore_double::kServiceBytes);
 }
 
 int dns_pairing_start(void *pairing_info) {
-  recorded_call call;
-  call.name = "dns_pairing_start";
-  call.pointer = pairing_info;
-  call.bytes = sdcore_double::bytes_at(pairing_info, sizeof(pairing_info_record));
-  return sdcore_double::record(call);
+  return sdcore_double::record_pointer_call("dns_pairing_start", pairing_info,
+                                            sizeof(pairing_info_record));
 }
 
 int dns_datapath_req(void *data_path) {
-  recorded_call call;
-  call.name = "dns_datapath_req";
-  call.pointer = data_path;
-  call.bytes = sdcore_double::bytes_at(data_path, sizeof(data_path_record));
-  return sdcore_double::record(call);
+  return sdcore_double::record_pointer_call("dns_datapath_req", data_path, sizeof(data_path_record));
 }
 
 int dns_datapath_rsp(void *data_path) {
-  recorded_call call;
-  call.name = "dns_datapath_rsp";
-  call.pointer = data_path;
-  call.bytes = sdcore_double::bytes_at(data_path, sizeof(data_path_record));
-  return sdcore_double::record(call);
+  return sdcore_double::record_pointer_call("dns_datapath_rsp", data_path, sizeof(data_path_record));
 }
 
 int dns_datapath_end(uint8_t ndp_id) {
