@@ -43,14 +43,33 @@ void add_number(cJSON& answer, const char* name, int32_t value)
     cJSON_AddNumberToObject(&answer, name, value);
 }
 
-void handle_query(RequestContext& context, const cJSON&)
+// An empty answer object, or null once the failure answer has gone out.
+JsonPtr new_answer(RequestContext& context, int failure_status)
 {
-    const JsonPtr answer{cJSON_CreateObject()};
+    JsonPtr answer{cJSON_CreateObject()};
     if (!answer) {
         log_json_failure();
-        send_status(context.out, kStatusQueryFailed);
-        return;
+        send_status(context.out, failure_status);
     }
+    return answer;
+}
+
+// The "ch" member and an empty answer for it, or null once the failure
+// answer has gone out.
+JsonPtr new_channel_answer(RequestContext& context, const cJSON& request, int32_t& ch)
+{
+    if (!member_int(request, "ch", ch)) {
+        send_status(context.out, kStatusRequestFailed);
+        return JsonPtr{};
+    }
+    return new_answer(context, kStatusRequestFailed);
+}
+
+void handle_query(RequestContext& context, const cJSON&)
+{
+    const JsonPtr answer = new_answer(context, kStatusQueryFailed);
+    if (!answer)
+        return;
     const CommonSettings s = read_common_settings();
     cJSON& a = *answer;
     cJSON_AddStringToObject(&a, "type", "query");
@@ -71,16 +90,9 @@ void handle_query(RequestContext& context, const cJSON&)
 void handle_query_ch(RequestContext& context, const cJSON& request)
 {
     int32_t ch = 0;
-    if (!member_int(request, "ch", ch)) {
-        send_status(context.out, kStatusRequestFailed);
+    const JsonPtr answer = new_channel_answer(context, request, ch);
+    if (!answer)
         return;
-    }
-    const JsonPtr answer{cJSON_CreateObject()};
-    if (!answer) {
-        log_json_failure();
-        send_status(context.out, kStatusRequestFailed);
-        return;
-    }
     const ChannelSettings c = read_channel_settings(ch);
     cJSON& a = *answer;
     cJSON_AddStringToObject(&a, "type", "query_ch");
@@ -156,16 +168,9 @@ void handle_reset(RequestContext& context, const cJSON&)
 void handle_tune_mbias_ch(RequestContext& context, const cJSON& request)
 {
     int32_t ch = 0;
-    if (!member_int(request, "ch", ch)) {
-        send_status(context.out, kStatusRequestFailed);
+    const JsonPtr answer = new_channel_answer(context, request, ch);
+    if (!answer)
         return;
-    }
-    const JsonPtr answer{cJSON_CreateObject()};
-    if (!answer) {
-        log_json_failure();
-        send_status(context.out, kStatusRequestFailed);
-        return;
-    }
     const uint8_t result = ctc_tune_mbias(static_cast<uint8_t>(ch), 3300, 300);
     // The host's tool reads the MBias in force after the tune from "baseline".
     const int32_t mbias_now = read_mbias(ch);
