@@ -13,6 +13,11 @@ than ticks, never a backlog. Latency is measured two ways, on one monotonic
 clock: from the tick a pass answered (the last tick of the ideal grid
 first pass + k * interval at or before the pass) to the frame's arrival, and
 from the pass with the same number to the frame's arrival.
+
+With --plain-files the attributes are plain files on a tmpfs instead of the
+simulated controller (no FUSE round trip behind each access): what the
+tool's own work costs. There is no write log then, so ticks are counted from
+the start request to the stop request and only the frames are measured.
 """
 import argparse
 import json
@@ -45,6 +50,43 @@ def pass_spans(writes):
             spans.append((w.time - began) * 1000)
             began = None
     return spans
+
+
+def run_plain(samp_int, seconds, build):
+    board = start_board(options=["--touch-plain"], build=build)
+    try:
+        pid = board.padprobe_pid()
+        request = {"type": "start", "samp_int": samp_int}
+        request.update({f"ch{c}": 1 for c in range(9)})
+        cpu0, wall0 = cpu_seconds(pid), time.monotonic()
+        board.link.request(json.dumps(request))
+        started = time.monotonic()
+        board.link.quiet(seconds)
+        board.link.request('{"type":"stop"}')
+        stopped = time.monotonic()
+        cpu1, wall1 = cpu_seconds(pid), time.monotonic()
+        board.link.quiet(0.5)
+        frames = board.link.take_frames()
+    finally:
+        board.stop()
+        shutil.rmtree(board.state, ignore_errors=True)
+
+    checker = SequenceChecker()
+    for f in frames:
+        checker.add(f)
+    ticks = int((stopped - started) / (samp_int / 1000.0))
+    consecutive = sum(1 for a, b in zip(frames, frames[1:]) if b.seq == a.seq + 1)
+    consecutive += bool(frames and frames[0].seq == 1)
+    gaps = [(b.arrival - a.arrival) * 1000 for a, b in zip(frames, frames[1:])]
+    cpu = (cpu1 - cpu0) / (wall1 - wall0) * 100
+    print(f"samp_int {samp_int} ms, {seconds:g} s, nine channels, attributes as plain files:")
+    print(f"  ticks expected about {ticks}, frames {len(frames)} "
+          f"({len(frames) / ticks * 100:.2f}% of ticks), in sequence {consecutive}")
+    print(f"  gaps {len(checker.gaps)} ({checker.missing} missing), duplicates "
+          f"{checker.duplicates}, XOR errors {checker.xor_errors}")
+    print(f"  padprobe CPU {cpu:.1f}% of one core")
+    print(f"  frame to frame: p50 {percentile(gaps, 0.5):.3f} ms, "
+          f"p99 {percentile(gaps, 0.99):.3f} ms")
 
 
 def run(samp_int, seconds, build):
@@ -114,9 +156,11 @@ def main():
     parser.add_argument("--seconds", type=float, default=60.0)
     parser.add_argument("--samp-int", type=int, nargs="+", default=[1, 10])
     parser.add_argument("--build", default=None)
+    parser.add_argument("--plain-files", action="store_true",
+                        help="attributes as plain files on a tmpfs, not the simulated controller")
     args = parser.parse_args()
     for samp_int in args.samp_int:
-        run(samp_int, args.seconds, args.build)
+        (run_plain if args.plain_files else run)(samp_int, args.seconds, args.build)
 
 
 if __name__ == "__main__":

@@ -7,11 +7,29 @@ attributes (a value replaced whole by a shorter write, chx_ files that show
 the channel last written to ch_num). The state folder's touch/ subfolder
 holds writes.log (every write the command made) and control.sock (control
 lines while the command runs). See docs/board/touch.md.
+
+--touch-plain lays the same tree out as plain files on a tmpfs instead: no
+model, no write log, no daemon. It is there to measure what the tool's own
+attribute accesses cost without the FUSE round trips of the model.
 """
 import os
 import subprocess
 
+from board_parts.core import BoardError
+
 MOUNT = "/sys/devices/platform"
+DEVICE = "ocp/42010000.padprobe"
+
+# Every attribute of the driver, with the text a plain file starts with.
+PLAIN_TREE = {
+    "common_config": {"ctc_enable": "0", "scan_interval": "10", "sample_num": "4",
+                      "debounce_times": "2", "debounce_en": "1", "snr_touch": "0",
+                      "snr_noise": "0"},
+    "etc_config": {"etc_enable": "0", "etc_interval": "20", "etc_factor": "4", "etc_step": "2"},
+    "chx_config": {"ch_num": "0", "chx_enable": "1", "chx_mbias": "32", "chx_abs_th": "400",
+                   "chx_diff_th": "200", "chx_p_noise_th": "50", "chx_n_noise_th": "50",
+                   "chx_ave_data": "3300", "chx_baseline": "3300"},
+}
 
 
 class Part:
@@ -28,12 +46,21 @@ class Part:
                                 "(implies --touch)")
         group.add_argument("--touch-seed", type=int, default=1, metavar="N",
                            help="seed of the measurement noise (default 1)")
+        group.add_argument("--touch-plain", action="store_true",
+                           help="the attribute files as plain files on a tmpfs, without "
+                                "the model (for measuring the tool's own cost; wins over "
+                                "--touch)")
 
     def enabled(self, args):
-        return bool(args.touch or args.touch_do or args.touch_script)
+        return bool(args.touch or args.touch_do or args.touch_script or args.touch_plain)
 
     def setup(self, board):
         args = board.args
+        if args.touch_plain:
+            if args.touch_do or args.touch_script:
+                raise BoardError("--touch-plain has no model to run control lines")
+            self._lay_out_plain(board)
+            return
         folder = os.path.abspath(os.path.dirname(board.state_path("touch", "init")))
         daemon = os.path.join(board.build_dir, "sim", "touchsim")
         if not os.path.exists(daemon):
@@ -55,6 +82,16 @@ class Part:
              "--seed", str(args.touch_seed)],
             ready=lambda: os.path.exists(socket_path),
             stdout=subprocess.DEVNULL)
+
+    @staticmethod
+    def _lay_out_plain(board):
+        board.mount_tmpfs(MOUNT)
+        for group, attributes in PLAIN_TREE.items():
+            folder = os.path.join(MOUNT, DEVICE, group)
+            os.makedirs(folder)
+            for name, text in attributes.items():
+                with open(os.path.join(folder, name), "w") as f:
+                    f.write(text + "\n")
 
     def teardown(self, board):
         # The daemon unmounts the tree when the board stops it.

@@ -37,3 +37,14 @@ def test_sigterm_reaches_the_command_and_leaves_nothing(tmp_path):
 
 def test_missing_command_is_127():
     assert run(["no-such-command-here"]).status == 127
+
+
+def test_plain_touch_tree_keeps_what_is_written():
+    # Plain files, so a shorter write leaves the old tail: the mode measures
+    # cost, it does not model the driver.
+    chx = "/sys/devices/platform/ocp/42010000.padprobe/chx_config"
+    r = run(["sh", "-c", f"cat {chx}/chx_ave_data; printf 7 1<>{chx}/chx_mbias; cat {chx}/chx_mbias"],
+            board=["--touch-plain"])
+    assert (r.status, r.stdout) == (0, b"3300\n72\n")
+    refused = run(["true"], board=["--touch-plain", "--touch-do", "touch 3 500 1000"])
+    assert refused.status != 0 and b"--touch-plain" in refused.stderr
