@@ -184,6 +184,17 @@ def peers(*made):
             peer.kill()
 
 
+@contextlib.contextmanager
+def publisher_and_subscriber(out_dir, pub_cfg, sub_cfg, sub_faults=()):
+    """A publisher and a subscriber started on the two ends of a fresh
+    network; yields (publisher, subscriber) and ends both afterwards."""
+    with nan_network() as (pub_ns, sub_ns, medium):
+        pub = Peer(pub_ns, medium, "publish", pub_cfg, out_dir)
+        sub = Peer(sub_ns, medium, "subscribe", sub_cfg, out_dir, faults=sub_faults)
+        with peers(pub, sub):
+            yield pub, sub
+
+
 def read_trace(path):
     """The simulator's trace lines as (time µs, pid, kind, name, {key: value})."""
     lines = []
