@@ -77,21 +77,26 @@ RequestFramer::Step RequestFramer::feed(std::string_view bytes)
         const bool balanced = scan(byte);
         const bool opens_object = before == Scan::between && state_ == Scan::in_object;
         if (dropping_) {
-            // A dropped request ends at its balancing brace; dropped text
-            // outside any object ends where the next object starts.
-            if (balanced || opens_object)
+            // What is left of a dropped request ends where the next object starts.
+            if (opens_object) {
                 dropping_ = false;
-            if (opens_object)
                 buffer_[length_++] = byte;
+            }
             continue;
         }
         if (length_ == kRequestCapacity) {
+            // Forget how the dropped request was scanned: after a stray quote
+            // every later brace would count as inside a string, nothing would
+            // balance again, and the channel would stay silent for good. So
+            // the byte is taken afresh, outside any object, and the rest of
+            // the dropped request is skipped up to the next object.
             length_ = 0;
-            if (opens_object)
+            depth_ = 0;
+            state_ = Scan::between;
+            static_cast<void>(scan(byte));
+            dropping_ = state_ != Scan::in_object;
+            if (!dropping_)
                 buffer_[length_++] = byte;
-            // Unless this byte ended the request or began a new one, the
-            // rest of the oversized request is still to come.
-            dropping_ = !balanced && !opens_object;
             return {i, Event::overflow};
         }
         buffer_[length_++] = byte;

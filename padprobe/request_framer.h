@@ -45,8 +45,7 @@ private:
     size_t length_ = 0;
     uint32_t depth_ = 0;
     Scan state_ = Scan::between;
-    // Set after an overflow: bytes are scanned but not kept until the
-    // dropped request's braces balance.
+    // Set after an overflow: bytes are skipped up to the next object.
     bool dropping_ = false;
     // Set once request() has been handed out; the next feed starts afresh.
     bool complete_ = false;

@@ -1,6 +1,7 @@
 // Request framing: where one request ends and the next begins.
 #include "padprobe/request_framer.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -87,3 +88,26 @@ TEST(Framer, OversizedRequestIsDroppedAndFramingResumes)
     EXPECT_EQ(frame_all({std::string(kRequestCapacity, 'j') + "{\"n\":4}"}),
               (std::vector<std::string>{"<overflow>", "{\"n\":4}"}));
 }
+
+TEST(Framer, StrayQuoteCostsOneBufferNotTheChannel)
+{
+    // A lost closing quote leaves the framer inside a string, where the braces
+    // of every later request do not count. Once the buffer fills, framing
+    // must start afresh, or nothing would ever balance again.
+    RequestFramer framer;
+    std::vector<std::string> chunks{"{\"type\":\"stop}"};
+    for (int i = 0; i < 100; ++i)
+        chunks.emplace_back("{\"type\":\"stop\"}");
+    const std::vector<std::string> out = frame_all(framer, chunks);
+    ASSERT_GE(out.size(), 2u);
+    EXPECT_EQ(out.front(), "<overflow>");
+    EXPECT_EQ(std::count(out.begin(), out.end(), "<overflow>"), 1);
+    EXPECT_EQ(out.back(), "{\"type\":\"stop\"}");
+    // Of the 100 requests, only those inside the dropped kilobyte are lost.
+    EXPECT_GE(out.size() - 1, 100u - kRequestCapacity / 15);
+
+    // The same after an escape that swallows the closing quote.
+    EXPECT_EQ(frame_all(framer, {"{\"a\":\"\\\"}", std::string(kRequestCapacity, 'x'), "{\"n\":1}"}),
+              (std::vector<std::string>{"<overflow>", "{\"n\":1}"}));
+}
+
