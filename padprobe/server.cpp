@@ -5,11 +5,25 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/select.h>
 #include <unistd.h>
 
 namespace padprobe {
+namespace {
+
+// How long the receiver rests after the line reads as hung up.
+constexpr int kHangUpPauseMs = 200;
+
+// Waits until the shutdown's wake-up or the pause is over.
+void rest_unless_woken(int wake)
+{
+    pollfd woken{wake, POLLIN, 0};
+    static_cast<void>(poll(&woken, 1, kHangUpPauseMs));
+}
+
+} // namespace
 
 bool Server::init()
 {
@@ -97,8 +111,14 @@ void Server::receive()
         if (select(highest, &readable, nullptr, nullptr, nullptr) <= 0 || !FD_ISSET(uart_, &readable))
             continue;
         const ssize_t received = ::read(uart_, chunk, sizeof chunk);
-        if (received <= 0)
+        if (received <= 0) {
+            // A line that hung up (the host end of a pty closed, a USB
+            // adapter pulled out) is readable at once and for ever, with end
+            // of file or EIO: keep waiting for it, but not by spinning.
+            if (received == 0 || (errno != EINTR && errno != EAGAIN))
+                rest_unless_woken(wake);
             continue;
+        }
         std::string_view bytes{chunk, static_cast<size_t>(received)};
         while (!bytes.empty()) {
             const RequestFramer::Step step = framer_.feed(bytes);

@@ -28,11 +28,18 @@ PtyHost::PtyHost()
 
 PtyHost::~PtyHost()
 {
+    hang_up();
+}
+
+void PtyHost::hang_up()
+{
     {
         const std::lock_guard<std::mutex> lock{mutex_};
         stop_ = true;
     }
-    reader_.join();
+    if (reader_.joinable())
+        reader_.join();
+    master_.reset();
 }
 
 void PtyHost::read_loop()

@@ -29,6 +29,8 @@ public:
     const std::string& device() const { return device_; }
 
     void send(std::string_view bytes) const;
+    // Closes the host's end, as a host that goes away does.
+    void hang_up();
 
     // Waits (generously) until the received bytes satisfy done; returns them.
     template <typename Done>

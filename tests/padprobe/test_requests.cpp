@@ -1,7 +1,10 @@
 // Every request through the UART: framing, the request table, answers and log lines.
 #include "server_fixture.h"
 
+#include <chrono>
 #include <string>
+#include <sys/resource.h>
+#include <thread>
 
 using namespace padprobe_test;
 using padprobe::kRequestCapacity;
@@ -154,4 +157,20 @@ TEST_F(ServerTest, StopBeforeStartAndTwice)
     EXPECT_TRUE(contains(log, "[CAP][INFO] Got request: {\"type\":\"stop\"}\n\n[CAP][INFO] Monitor stopped\n\n"));
     EXPECT_TRUE(
         contains(log, "[CAP][INFO] Got request: {\"type\":\"stop\"}\n\n[CAP][INFO] Monitor already stopped\n\n"));
+}
+
+TEST_F(ServerTest, AHungUpLineIsWaitedForWithoutSpinning)
+{
+    // Once the host's end is closed the UART reads as EIO at once, for ever.
+    host.hang_up();
+    const auto cpu_seconds = [] {
+        rusage used{};
+        getrusage(RUSAGE_SELF, &used);
+        return static_cast<double>(used.ru_utime.tv_sec + used.ru_stime.tv_sec) +
+               static_cast<double>(used.ru_utime.tv_usec + used.ru_stime.tv_usec) / 1e6;
+    };
+    const double before = cpu_seconds();
+    std::this_thread::sleep_for(std::chrono::seconds{1});
+    // A spinning receiver burns the whole second; a resting one next to nothing.
+    EXPECT_LT(cpu_seconds() - before, 0.25);
 }
