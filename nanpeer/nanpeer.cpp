@@ -21,13 +21,21 @@ namespace {
 
 constexpr uint32_t kSubscriberHeadStartSeconds = 5;
 
+void ignore_tick_signal(int) {}
+
 // The timer's signal goes to the tick thread only; blocked everywhere else
-// (threads the library starts inherit this mask), a stray SIGUSR1 cannot
-// end the process either.
+// (threads the library starts inherit this mask). The handler does nothing:
+// a stray SIGUSR1 that reaches a thread running a shell command, where the
+// signal is unblocked for the command's sake, cannot end the process.
 void block_tick_signal() {
+  struct sigaction action {};
+  action.sa_handler = ignore_tick_signal;
+  action.sa_flags = SA_RESTART;
+  sigemptyset(&action.sa_mask);
+  sigaction(kResponseTimerSignal, &action, nullptr);
   sigset_t set;
   sigemptyset(&set);
-  sigaddset(&set, SIGUSR1);
+  sigaddset(&set, kResponseTimerSignal);
   pthread_sigmask(SIG_BLOCK, &set, nullptr);
 }
 

@@ -1,7 +1,13 @@
 // The response timer: one periodic timer that bounds each wait for the peer.
 #pragma once
 
+#include <csignal>
+
 #include "service_slot.h"
+
+// The timer's signal. It stays blocked in every thread (the tick thread
+// takes it with sigwaitinfo); commands run through the shell get it unblocked.
+inline constexpr int kResponseTimerSignal = SIGUSR1;
 
 // Starts the thread that receives the timer's ticks (start-up, before any
 // event can arm the timer). Returns 0, or -errno.
