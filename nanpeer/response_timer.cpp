@@ -25,7 +25,7 @@
 
 namespace {
 
-constexpr int kTickSignal = SIGUSR1;
+constexpr int kTickSignal = kResponseTimerSignal;
 constexpr time_t kTickSeconds = 5;
 constexpr uint8_t kLastRetry = 3;  // the fourth tick gives up
 // A tick taken less than this after an arming was sent for the arming
@@ -122,9 +122,9 @@ void response_timer_tick_locked() {
   }
 }
 
-// A signal that reached the tick thread: a tick, unless the timer was
-// deleted or re-armed after the signal was sent, or nanpeer is stopping.
-void take_tick_signal(int64_t received_at_ns) {
+// A signal that reached the tick thread: `ticks` ticks, unless the timer
+// was deleted or re-armed after the signal was sent, or nanpeer is stopping.
+void take_tick_signal(int64_t received_at_ns, int ticks) {
   if (stop_flag.load() != 0) {
     return;
   }
@@ -132,7 +132,17 @@ void take_tick_signal(int64_t received_at_ns) {
   if (stop_flag.load() != 0 || !timer_armed || received_at_ns - armed_at_ns < kStaleTickNanoseconds) {
     return;
   }
-  response_timer_tick_locked();
+  // Ticks that fell due while a handler held the lock are late, not lost:
+  // each still counts, up to a give-up that deletes the timer.
+  for (int tick = 0; tick < ticks && timer_armed; ++tick) {
+    response_timer_tick_locked();
+  }
+}
+
+// One tick, plus those the timer could not signal while its signal was still
+// pending (a handler held the event lock past them).
+int ticks_in(const siginfo_t &info) {
+  return info.si_code == SI_TIMER && info.si_overrun > 0 ? 1 + info.si_overrun : 1;
 }
 
 void *tick_thread_main(void *) {
@@ -148,7 +158,7 @@ void *tick_thread_main(void *) {
     if (tick_thread_quit.load()) {
       break;
     }
-    take_tick_signal(monotonic_ns());
+    take_tick_signal(monotonic_ns(), ticks_in(info));
   }
   return nullptr;
 }
