@@ -54,6 +54,9 @@ void free_text_info(ServiceSlot &slot) {
 void install_stop_signals() {
   struct sigaction action {};
   action.sa_handler = on_stop_signal;
+  // The signal may land on a thread of the library: its blocking calls go
+  // on after the handler instead of failing with EINTR, as with signal().
+  action.sa_flags = SA_RESTART;
   sigemptyset(&action.sa_mask);
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
