@@ -33,9 +33,7 @@ void block_tick_signal() {
   action.sa_flags = SA_RESTART;
   sigemptyset(&action.sa_mask);
   sigaction(kResponseTimerSignal, &action, nullptr);
-  sigset_t set;
-  sigemptyset(&set);
-  sigaddset(&set, kResponseTimerSignal);
+  const sigset_t set = response_timer_signal_set();
   pthread_sigmask(SIG_BLOCK, &set, nullptr);
 }
 

@@ -25,7 +25,6 @@
 
 namespace {
 
-constexpr int kTickSignal = kResponseTimerSignal;
 constexpr time_t kTickSeconds = 5;
 constexpr uint8_t kLastRetry = 3;  // the fourth tick gives up
 // A tick taken less than this after an arming was sent for the arming
@@ -48,13 +47,6 @@ int64_t monotonic_ns() {
   timespec now{};
   clock_gettime(CLOCK_MONOTONIC, &now);
   return static_cast<int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
-}
-
-sigset_t tick_signal_set() {
-  sigset_t set;
-  sigemptyset(&set);
-  sigaddset(&set, kTickSignal);
-  return set;
 }
 
 void response_timer_tick_locked() {
@@ -146,7 +138,7 @@ int ticks_in(const siginfo_t &info) {
 }
 
 void *tick_thread_main(void *) {
-  const sigset_t set = tick_signal_set();
+  const sigset_t set = response_timer_signal_set();
   pthread_sigmask(SIG_BLOCK, &set, nullptr);
   tick_thread_tid.store(gettid());
   sem_post(&tick_thread_ready);
@@ -164,6 +156,13 @@ void *tick_thread_main(void *) {
 }
 
 }  // namespace
+
+sigset_t response_timer_signal_set() {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, kResponseTimerSignal);
+  return set;
+}
 
 int response_timer_thread_start() {
   if (tick_thread_running) {
@@ -188,7 +187,7 @@ void response_timer_thread_stop() {
     return;
   }
   tick_thread_quit.store(true);
-  pthread_kill(tick_thread, kTickSignal);
+  pthread_kill(tick_thread, kResponseTimerSignal);
   pthread_join(tick_thread, nullptr);
   tick_thread_running = false;
   tick_thread_tid.store(0);
@@ -204,7 +203,7 @@ void start_response_timer() {
   if (!timer_created) {
     sigevent notification{};
     notification.sigev_notify = SIGEV_THREAD_ID;
-    notification.sigev_signo = kTickSignal;
+    notification.sigev_signo = kResponseTimerSignal;
     notification.sigev_value.sival_ptr = &response_timer;
     // glibc names the target thread's id field only through this member.
     notification._sigev_un._tid = tick_thread_tid.load();

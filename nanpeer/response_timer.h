@@ -8,6 +8,8 @@
 // The timer's signal. It stays blocked in every thread (the tick thread
 // takes it with sigwaitinfo); commands run through the shell get it unblocked.
 inline constexpr int kResponseTimerSignal = SIGUSR1;
+// A set holding just that signal.
+sigset_t response_timer_signal_set();
 
 // Starts the thread that receives the timer's ticks (start-up, before any
 // event can arm the timer). Returns 0, or -errno.

@@ -17,9 +17,7 @@ void run_shell_command(const char *command_line) {
   // response timer's signal blocked for its own reasons; the command must
   // not inherit that (a service started by start_cmd would never see its
   // SIGUSR1).
-  sigset_t timer_signal;
-  sigemptyset(&timer_signal);
-  sigaddset(&timer_signal, kResponseTimerSignal);
+  const sigset_t timer_signal = response_timer_signal_set();
   sigset_t saved;
   pthread_sigmask(SIG_UNBLOCK, &timer_signal, &saved);
   const int status = std::system(command_line);
