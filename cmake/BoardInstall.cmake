@@ -71,53 +71,37 @@ if(BOARD_BUILD_SIM)
     FILES_MATCHING PATTERN "*.py"
     PATTERN "__pycache__" EXCLUDE)
   # Stand-ins for board commands (the iw listing) that a part puts on PATH.
-  if(EXISTS ${PROJECT_SOURCE_DIR}/sim/nan/bin)
-    install(DIRECTORY ${PROJECT_SOURCE_DIR}/sim/nan/bin
-      DESTINATION ${BOARD_SIM_ROOT}/sim/nan
-      COMPONENT sim
-      USE_SOURCE_PERMISSIONS)
-  endif()
+  install(DIRECTORY ${PROJECT_SOURCE_DIR}/sim/nan/bin
+    DESTINATION ${BOARD_SIM_ROOT}/sim/nan
+    COMPONENT sim
+    USE_SOURCE_PERMISSIONS)
 
   # The parts' native daemons, and the simulated libsdcore in a folder of
   # its own that only the board puts on the loader path.
-  foreach(daemon board-console touchsim)
-    if(TARGET ${daemon})
-      install(TARGETS ${daemon}
-        RUNTIME DESTINATION ${BOARD_SIM_ROOT}/build/sim
-        COMPONENT sim)
-    endif()
-  endforeach()
-  if(TARGET sdcore_sim)
-    install(TARGETS sdcore_sim
-      LIBRARY DESTINATION ${BOARD_SIM_ROOT}/build/lib/sdcore-sim
-      COMPONENT sim)
-  endif()
+  install(TARGETS board-console touchsim
+    RUNTIME DESTINATION ${BOARD_SIM_ROOT}/build/sim
+    COMPONENT sim)
+  install(TARGETS sdcore_sim
+    LIBRARY DESTINATION ${BOARD_SIM_ROOT}/build/lib/sdcore-sim
+    COMPONENT sim)
 
   # The host client of padprobe's serial protocol.
-  if(EXISTS ${PROJECT_SOURCE_DIR}/tools/padhost)
-    install(PROGRAMS ${PROJECT_SOURCE_DIR}/tools/padhost
-      DESTINATION ${BOARD_SIM_ROOT}/tools
-      COMPONENT sim)
-    install(DIRECTORY ${PROJECT_SOURCE_DIR}/tools/padlink
-      DESTINATION ${BOARD_SIM_ROOT}/tools
-      COMPONENT sim
-      FILES_MATCHING PATTERN "*.py"
-      PATTERN "__pycache__" EXCLUDE)
-  endif()
+  install(PROGRAMS ${PROJECT_SOURCE_DIR}/tools/padhost
+    DESTINATION ${BOARD_SIM_ROOT}/tools
+    COMPONENT sim)
+  install(DIRECTORY ${PROJECT_SOURCE_DIR}/tools/padlink
+    DESTINATION ${BOARD_SIM_ROOT}/tools
+    COMPONENT sim
+    FILES_MATCHING PATTERN "*.py"
+    PATTERN "__pycache__" EXCLUDE)
 
   # Commands on PATH: relative links into the private folder, so the package
   # can be unpacked under any root.
   set(board_links_dir ${PROJECT_BINARY_DIR}/install-links)
   file(MAKE_DIRECTORY ${board_links_dir})
-  set(board_links board-sim)
   file(CREATE_LINK ../${BOARD_SIM_ROOT}/sim/board ${board_links_dir}/board-sim SYMBOLIC)
-  if(EXISTS ${PROJECT_SOURCE_DIR}/tools/padhost)
-    file(CREATE_LINK ../${BOARD_SIM_ROOT}/tools/padhost ${board_links_dir}/padhost SYMBOLIC)
-    list(APPEND board_links padhost)
-  endif()
-  foreach(link ${board_links})
-    install(FILES ${board_links_dir}/${link}
-      DESTINATION ${CMAKE_INSTALL_BINDIR}
-      COMPONENT sim)
-  endforeach()
+  file(CREATE_LINK ../${BOARD_SIM_ROOT}/tools/padhost ${board_links_dir}/padhost SYMBOLIC)
+  install(FILES ${board_links_dir}/board-sim ${board_links_dir}/padhost
+    DESTINATION ${CMAKE_INSTALL_BINDIR}
+    COMPONENT sim)
 endif()
