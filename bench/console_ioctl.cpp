@@ -30,7 +30,8 @@ int main(int argc, char **argv)
             return 1;
         }
     }
-    const std::chrono::duration<double, std::micro> elapsed = std::chrono::steady_clock::now() - start;
+    const std::chrono::duration<double, std::micro> elapsed =
+        std::chrono::steady_clock::now() - start;
     std::printf("console ioctl: %ld calls, %.1f us per call\n", calls,
                 elapsed.count() / static_cast<double>(calls));
     ::close(fd);

@@ -30,7 +30,8 @@ public:
     {
         require_sound_record(record);
         fuzz_require(record.length > 0, "an empty line sent as a command");
-        fuzz_require(std::memchr(record.text, '\n', record.length) == nullptr, "a newline sent in a command");
+        fuzz_require(std::memchr(record.text, '\n', record.length) == nullptr,
+                     "a newline sent in a command");
         fuzz_require(std::strcmp(record.text, "exit") != 0, "\"exit\" sent as a command");
         ++sent_;
         // Let some commands fail, as a device may.
@@ -68,7 +69,8 @@ void fuzz_command_line(const uint8_t *data, size_t size)
         mcushell::set_command(record, invocation.command);
         require_sound_record(record);
         const size_t length = std::strlen(invocation.command);
-        fuzz_require(record.length == (length < 127 ? length : 127), "a command cut at the wrong place");
+        fuzz_require(record.length == (length < 127 ? length : 127),
+                     "a command cut at the wrong place");
         fuzz_require(std::memcmp(record.text, invocation.command, record.length) == 0,
                      "a command that differs from its argument");
         return;
@@ -80,8 +82,8 @@ void fuzz_interactive(const uint8_t *data, size_t size)
 {
     static std::FILE *const nowhere = std::fopen("/dev/null", "w");
     // fmemopen cannot read an empty buffer; /dev/null gives the same end of input.
-    std::FILE *in = size == 0 ? std::fopen("/dev/null", "r")
-                              : fmemopen(const_cast<uint8_t *>(data), size, "r");
+    std::FILE *in =
+        size == 0 ? std::fopen("/dev/null", "r") : fmemopen(const_cast<uint8_t *>(data), size, "r");
     fuzz_require(in != nullptr && nowhere != nullptr, "no stream for the input");
     CheckingSink sink;
     const int status = mcushell::run_interactive(sink, in, nowhere);

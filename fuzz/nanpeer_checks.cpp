@@ -28,12 +28,14 @@ void read_block(const uint8_t *block, size_t length)
 void require_sound_record(const dns_record &record)
 {
     fuzz_require(terminated(record.service_name) && terminated(record.name_of_service_instance) &&
-                     terminated(record.hostname) && terminated(record.start_cmd) && terminated(record.end_cmd) &&
-                     terminated(record.pmk_key) && terminated(record.passphrase) &&
-                     terminated(record.pairing_passphrase),
+                     terminated(record.hostname) && terminated(record.start_cmd) &&
+                     terminated(record.end_cmd) && terminated(record.pmk_key) &&
+                     terminated(record.passphrase) && terminated(record.pairing_passphrase),
                  "a configured text without its terminator");
-    fuzz_require(record.security <= static_cast<uint8_t>(security_type::unknown), "an unknown security value");
-    fuzz_require(record.textinfo_len <= 255, "more text information than the conversion buffer holds");
+    fuzz_require(record.security <= static_cast<uint8_t>(security_type::unknown),
+                 "an unknown security value");
+    fuzz_require(record.textinfo_len <= 255,
+                 "more text information than the conversion buffer holds");
     fuzz_require((record.textinfo == nullptr) == (record.textinfo_len == 0),
                  "configured text information and its length disagree");
     read_block(record.textinfo, record.textinfo_len);
@@ -49,10 +51,12 @@ void require_sound_mgnt(nan_data_mgnt &mgnt, bool prepared)
     fuzz_require((mgnt.text_info == nullptr) == (mgnt.text_info_len == 0),
                  "saved text information and its length disagree");
     read_block(mgnt.text_info, mgnt.text_info_len);
-    fuzz_require(mgnt.passphrase_len <= 16 && mgnt.data_path.passphrase_len <= 16 && mgnt.pairing_info.pw_len <= 16,
+    fuzz_require(mgnt.passphrase_len <= 16 && mgnt.data_path.passphrase_len <= 16 &&
+                     mgnt.pairing_info.pw_len <= 16,
                  "a passphrase length above 16");
     if (prepared)
-        fuzz_require(mgnt.data_path.service == service_pointer(mgnt), "a data path that lost its service pointer");
+        fuzz_require(mgnt.data_path.service == service_pointer(mgnt),
+                     "a data path that lost its service pointer");
 }
 
 } // namespace

@@ -39,7 +39,8 @@ void write_config(const uint8_t *data, size_t size)
 {
     const ConfigFile &file = config_file();
     fuzz_require(ftruncate(file.fd, 0) == 0, "cannot empty the configuration file");
-    fuzz_require(pwrite(file.fd, data, size, 0) == static_cast<ssize_t>(size), "cannot write the configuration file");
+    fuzz_require(pwrite(file.fd, data, size, 0) == static_cast<ssize_t>(size),
+                 "cannot write the configuration file");
 }
 
 template <size_t N>
@@ -64,14 +65,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const int basic = parse_basic_config(config_file().path, paths, mac_text);
     const int services_read = parse_dns_sd_record(config_file().path, role);
 
-    fuzz_require(terminated(paths.iw_path) && terminated(paths.nan_r3_path) && terminated(paths.wpa_supplicant_path) &&
-                     terminated(paths.wpa_supplicant_conf_path) && terminated(paths.wpa_supplicant_log_file) &&
-                     terminated(paths.wpa_supplicant_dbg_para),
-                 "a tool path without its terminator");
+    fuzz_require(
+        terminated(paths.iw_path) && terminated(paths.nan_r3_path) &&
+            terminated(paths.wpa_supplicant_path) && terminated(paths.wpa_supplicant_conf_path) &&
+            terminated(paths.wpa_supplicant_log_file) && terminated(paths.wpa_supplicant_dbg_para),
+        "a tool path without its terminator");
     fuzz_require(terminated(mac_text), "a MAC text without its terminator");
     if (basic) {
-        fuzz_require(std::strlen(mac_text) == kMacTextSize - 1, "a MAC text accepted at the wrong length");
-        fuzz_require(qvx_iw == paths.iw_path && qvx_nan_r3 == paths.nan_r3_path, "the exported paths point elsewhere");
+        fuzz_require(std::strlen(mac_text) == kMacTextSize - 1,
+                     "a MAC text accepted at the wrong length");
+        fuzz_require(qvx_iw == paths.iw_path && qvx_nan_r3 == paths.nan_r3_path,
+                     "the exported paths point elsewhere");
     }
     const bool prepared = basic && services_read;
     if (prepared) {

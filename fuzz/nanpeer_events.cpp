@@ -42,7 +42,7 @@ constexpr char kEndScript[] = "svc-down";
 
 class InputReader {
 public:
-    InputReader(const uint8_t *data, size_t size) : data_(data), size_(size) {}
+    InputReader(const uint8_t *data, size_t size) : data_(data), size_(size) { }
     bool done() const { return position_ >= size_; }
     uint8_t u8() { return position_ < size_ ? data_[position_++] : 0; }
     uint16_t u16() { return static_cast<uint16_t>(u8() | (u8() << 8)); }
@@ -60,8 +60,15 @@ private:
 };
 
 constexpr uint32_t kEventIds[] = {
-    DNS_DISCOVERY_RESULT, DNS_DATA_INDICATION, DNS_DATA_CONFIRM, DNS_DATA_ESTABLISHED, DNS_BSTRAP_RESULT,
-    DNS_PASN_RESULT,      DNS_DATA_END,        6,                7,
+    DNS_DISCOVERY_RESULT,
+    DNS_DATA_INDICATION,
+    DNS_DATA_CONFIRM,
+    DNS_DATA_ESTABLISHED,
+    DNS_BSTRAP_RESULT,
+    DNS_PASN_RESULT,
+    DNS_DATA_END,
+    6,
+    7,
 };
 
 int record_size(uint32_t id)
@@ -93,7 +100,8 @@ void prepare_slot(InputReader &in, ServiceSlot &slot, int role)
     record.security = static_cast<uint8_t>(in.u8() % 4);
     const uint8_t flags = in.u8();
     std::snprintf(record.service_name, sizeof record.service_name, "fuzz-service");
-    std::snprintf(record.name_of_service_instance, sizeof record.name_of_service_instance, "fuzz-1");
+    std::snprintf(record.name_of_service_instance, sizeof record.name_of_service_instance,
+                  "fuzz-1");
     std::snprintf(record.hostname, sizeof record.hostname, "fuzzhost");
     record.port_number = 8080;
     std::memcpy(record.pmk_key, "0123456789abcdef0123456789abcdef", 32);
@@ -140,7 +148,8 @@ void deliver_after_stop(InputReader &in)
     std::vector<uint8_t> before(sizeof services);
     std::memcpy(before.data(), &services, sizeof services);
     deliver_event(in);
-    fuzz_require(std::memcmp(before.data(), &services, sizeof services) == 0, "an event handled after the stop");
+    fuzz_require(std::memcmp(before.data(), &services, sizeof services) == 0,
+                 "an event handled after the stop");
 }
 
 } // namespace
@@ -190,7 +199,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     shut_down(0);
     for (const ServiceSlot &slot : services.slot) {
-        fuzz_require(slot.mgnt.text_info == nullptr && slot.record.textinfo == nullptr, "text information left after shutdown");
+        fuzz_require(slot.mgnt.text_info == nullptr && slot.record.textinfo == nullptr,
+                     "text information left after shutdown");
     }
     for (uint32_t index = 0; index < service_count; ++index) {
         fuzz_require(services.slot[index].mgnt.nan_status != nan_status::NAN_DATA_CONFIRMED,

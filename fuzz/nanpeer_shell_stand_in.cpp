@@ -16,8 +16,9 @@ const char *allowed_end = nullptr;
 bool made_of_address_characters(std::string_view command)
 {
     for (const char c : command) {
-        const bool plain = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                           c == ' ' || c == ':' || c == '.' || c == '/' || c == '-';
+        const bool plain = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') ||
+                           (c >= 'A' && c <= 'Z') || c == ' ' || c == ':' || c == '.' || c == '/' ||
+                           c == '-';
         if (!plain)
             return false;
     }
@@ -36,10 +37,13 @@ void run_shell_command(const char *command_line)
 {
     fuzz_require(command_line != nullptr, "a null command line");
     const std::string_view command(command_line);
-    if ((allowed_start != nullptr && command == allowed_start) || (allowed_end != nullptr && command == allowed_end))
+    if ((allowed_start != nullptr && command == allowed_start) ||
+        (allowed_end != nullptr && command == allowed_end))
         return;
-    fuzz_require(command.starts_with("ip -6 ") || command.starts_with("ping6 "), "an unexpected shell command");
-    fuzz_require(made_of_address_characters(command), "a link set-up command with shell characters in it");
+    fuzz_require(command.starts_with("ip -6 ") || command.starts_with("ping6 "),
+                 "an unexpected shell command");
+    fuzz_require(made_of_address_characters(command),
+                 "a link set-up command with shell characters in it");
 }
 
 // The event handlers pause before a ping; the fuzzer has no peer to wait for.

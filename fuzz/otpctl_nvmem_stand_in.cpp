@@ -67,10 +67,12 @@ unique_fd open_view(const char *path, Access access)
 {
     const std::string_view word = command_line->argument(1);
     const bool writing = word == "wraw" || word == "wmap";
-    fuzz_require(writing || word == "rraw" || word == "rmap", "a view opened for an unknown command");
+    fuzz_require(writing || word == "rraw" || word == "rmap",
+                 "a view opened for an unknown command");
     fuzz_require((access == Access::read_write) == writing, "a view opened in the wrong mode");
-    const std::string_view expected = word.substr(1) == "raw" ? "/sys/bus/nvmem/devices/otp_raw0/nvmem"
-                                                              : "/sys/bus/nvmem/devices/otp_map0/nvmem";
+    const std::string_view expected = word.substr(1) == "raw"
+                                          ? "/sys/bus/nvmem/devices/otp_raw0/nvmem"
+                                          : "/sys/bus/nvmem/devices/otp_map0/nvmem";
     fuzz_require(expected == path, "the command opened the other view");
     return unique_fd{::open("/dev/null", O_RDONLY | O_CLOEXEC)};
 }
@@ -91,7 +93,8 @@ ssize_t write_at(const unique_fd &, std::span<const std::byte> bytes, uint32_t o
     fuzz_require(bytes.size() <= value.size() / 2, "a write of bytes the value never set");
     for (size_t k = 0; k < bytes.size(); ++k) {
         const unsigned expected = hex_value(value[2 * k]) * 16 + hex_value(value[2 * k + 1]);
-        fuzz_require(std::to_integer<unsigned>(bytes[k]) == expected, "a written byte differs from its value digits");
+        fuzz_require(std::to_integer<unsigned>(bytes[k]) == expected,
+                     "a written byte differs from its value digits");
     }
     const size_t count = reachable(bytes.size(), offset);
     std::memcpy(image.data() + offset, bytes.data(), count);

@@ -38,7 +38,8 @@ struct Tool {
 
     Tool()
     {
-        fuzz_require(uart >= 0 && queue.init() == 0 && monitor.init() == 0, "cannot set the tool up");
+        fuzz_require(uart >= 0 && queue.init() == 0 && monitor.init() == 0,
+                     "cannot set the tool up");
     }
 };
 
@@ -51,7 +52,7 @@ Tool &tool()
 // The read sizes: mostly short reads, now and then a full receive buffer.
 class ReadSizes {
 public:
-    explicit ReadSizes(uint32_t seed) : state_(seed * 2654435761u + 1) {}
+    explicit ReadSizes(uint32_t seed) : state_(seed * 2654435761u + 1) { }
     size_t next()
     {
         state_ ^= state_ << 13;
@@ -70,7 +71,8 @@ void serve_one(Tool &t)
     t.queue.pop(received);
     switch (received.kind) {
     case ReceivedRequest::Kind::request:
-        fuzz_require(std::strlen(received.text) <= kRequestCapacity, "a request text longer than the buffer");
+        fuzz_require(std::strlen(received.text) <= kRequestCapacity,
+                     "a request text longer than the buffer");
         handle_request(t.context, received.text);
         break;
     case ReceivedRequest::Kind::overflow:
@@ -115,20 +117,24 @@ size_t check_output(const std::vector<uint8_t> &bytes)
         const size_t left = bytes.size() - at;
         if (item[0] == '{') {
             const char *end = nullptr;
-            cJSON *answer = cJSON_ParseWithLengthOpts(reinterpret_cast<const char *>(item), left, &end, 0);
+            cJSON *answer =
+                cJSON_ParseWithLengthOpts(reinterpret_cast<const char *>(item), left, &end, 0);
             fuzz_require(answer != nullptr, "an answer that is not whole JSON");
-            fuzz_require(cJSON_IsObject(answer) && known_answer_type(answer), "an answer without a known type");
+            fuzz_require(cJSON_IsObject(answer) && known_answer_type(answer),
+                         "an answer without a known type");
             cJSON_Delete(answer);
             at += static_cast<size_t>(end - reinterpret_cast<const char *>(item));
             ++answers;
             continue;
         }
-        fuzz_require(left >= kHeaderSize && std::memcmp(item, "data", 4) == 0, "bytes that are neither answer nor frame");
+        fuzz_require(left >= kHeaderSize && std::memcmp(item, "data", 4) == 0,
+                     "bytes that are neither answer nor frame");
         const uint32_t sequence = static_cast<uint32_t>(item[4] | item[5] << 8 | item[6] << 16) |
                                   static_cast<uint32_t>(item[7]) << 24;
         const size_t count = item[8];
         const size_t length = static_cast<size_t>(item[11] | item[12] << 8);
-        fuzz_require(count <= kMaxRecords && length == count * kRecordSize, "a frame of the wrong length");
+        fuzz_require(count <= kMaxRecords && length == count * kRecordSize,
+                     "a frame of the wrong length");
         fuzz_require(left >= kHeaderSize + length, "a frame cut short");
         uint8_t parity = 0;
         for (size_t i = 0; i < length; ++i)
@@ -150,7 +156,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     Tool &t = tool();
     padprobe_fuzz::reset_attribute_tree();
-    fuzz_require(ftruncate(t.uart, 0) == 0 && lseek(t.uart, 0, SEEK_SET) == 0, "cannot clear the output");
+    fuzz_require(ftruncate(t.uart, 0) == 0 && lseek(t.uart, 0, SEEK_SET) == 0,
+                 "cannot clear the output");
     t.framer = RequestFramer{};
     padprobe_fuzz::skip_sleeps(true);
 
@@ -164,14 +171,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         while (!chunk.empty()) {
             const RequestFramer::Step step = t.framer.feed(chunk);
             fuzz_require(step.consumed <= chunk.size(), "the framer took more than it was given");
-            fuzz_require(step.consumed > 0 || step.event != RequestFramer::Event::none || chunk.empty(),
+            fuzz_require(step.consumed > 0 || step.event != RequestFramer::Event::none ||
+                             chunk.empty(),
                          "the framer made no progress");
             chunk.remove_prefix(step.consumed);
             switch (step.event) {
             case RequestFramer::Event::none:
                 continue;
             case RequestFramer::Event::request:
-                fuzz_require(t.framer.request().size() <= kRequestCapacity, "a request longer than the buffer");
+                fuzz_require(t.framer.request().size() <= kRequestCapacity,
+                             "a request longer than the buffer");
                 t.queue.push(ReceivedRequest::Kind::request, t.framer.request());
                 break;
             case RequestFramer::Event::overflow:
@@ -186,6 +195,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // No frame comes after a stop has returned.
     if (t.monitor.busy())
         t.monitor.stop();
-    fuzz_require(check_output(sent_to_host(t.uart)) == handed_over, "not exactly one answer per request");
+    fuzz_require(check_output(sent_to_host(t.uart)) == handed_over,
+                 "not exactly one answer per request");
     return 0;
 }

@@ -27,16 +27,16 @@ struct Attribute {
 
 // Every attribute the driver publishes, with values that let a tune walk.
 constexpr Attribute kAttributes[] = {
-    {"common_config", "ctc_enable", "1"},        {"common_config", "scan_interval", "16"},
-    {"common_config", "sample_num", "4"},        {"common_config", "debounce_times", "2"},
-    {"common_config", "debounce_en", "0"},       {"common_config", "snr_touch", "900"},
-    {"common_config", "snr_noise", "30"},        {"etc_config", "etc_enable", "1"},
-    {"etc_config", "etc_interval", "40"},        {"etc_config", "etc_factor", "6"},
-    {"etc_config", "etc_step", "2"},             {"chx_config", "ch_num", "0"},
-    {"chx_config", "chx_enable", "1"},           {"chx_config", "chx_mbias", "21"},
-    {"chx_config", "chx_abs_th", "2000"},        {"chx_config", "chx_diff_th", "50"},
-    {"chx_config", "chx_p_noise_th", "8"},       {"chx_config", "chx_n_noise_th", "7"},
-    {"chx_config", "chx_ave_data", "3000"},      {"chx_config", "chx_baseline", "3100"},
+    {"common_config", "ctc_enable", "1"},   {"common_config", "scan_interval", "16"},
+    {"common_config", "sample_num", "4"},   {"common_config", "debounce_times", "2"},
+    {"common_config", "debounce_en", "0"},  {"common_config", "snr_touch", "900"},
+    {"common_config", "snr_noise", "30"},   {"etc_config", "etc_enable", "1"},
+    {"etc_config", "etc_interval", "40"},   {"etc_config", "etc_factor", "6"},
+    {"etc_config", "etc_step", "2"},        {"chx_config", "ch_num", "0"},
+    {"chx_config", "chx_enable", "1"},      {"chx_config", "chx_mbias", "21"},
+    {"chx_config", "chx_abs_th", "2000"},   {"chx_config", "chx_diff_th", "50"},
+    {"chx_config", "chx_p_noise_th", "8"},  {"chx_config", "chx_n_noise_th", "7"},
+    {"chx_config", "chx_ave_data", "3000"}, {"chx_config", "chx_baseline", "3100"},
 };
 
 std::string root;
@@ -48,7 +48,8 @@ void write_file(const std::string &path, const char *text)
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     fuzz_require(fd >= 0, "cannot write the attribute tree");
     const size_t length = std::strlen(text);
-    fuzz_require(::write(fd, text, length) == static_cast<ssize_t>(length), "cannot write an attribute");
+    fuzz_require(::write(fd, text, length) == static_cast<ssize_t>(length),
+                 "cannot write an attribute");
     ::close(fd);
 }
 
@@ -98,7 +99,7 @@ int monitor_timer_start(uint16_t, TickLatch *tick)
     return 0;
 }
 
-void monitor_timer_stop() {}
+void monitor_timer_stop() { }
 
 void monitor_timer_detach()
 {

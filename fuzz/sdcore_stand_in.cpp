@@ -62,31 +62,35 @@ int dns_subscribe(uint16_t, void *, void *, int)
 
 int dns_bstrap_start(void *service)
 {
-    fuzz_require(points_into_a_slot(service, [](ServiceSlot &slot) { return service_pointer(slot.mgnt); }),
-                 "dns_bstrap_start given something other than byte 4 of a slot");
+    fuzz_require(
+        points_into_a_slot(service, [](ServiceSlot &slot) { return service_pointer(slot.mgnt); }),
+        "dns_bstrap_start given something other than byte 4 of a slot");
     return result(kFailBstrapStart);
 }
 
 int dns_pairing_start(void *pairing_info)
 {
-    fuzz_require(points_into_a_slot(pairing_info, [](ServiceSlot &slot) { return &slot.mgnt.pairing_info; }),
-                 "dns_pairing_start given something other than a slot's pairing_info");
+    fuzz_require(
+        points_into_a_slot(pairing_info, [](ServiceSlot &slot) { return &slot.mgnt.pairing_info; }),
+        "dns_pairing_start given something other than a slot's pairing_info");
     read_whole<pairing_info_record>(pairing_info);
     return result(kFailPairingStart);
 }
 
 int dns_datapath_req(void *data_path)
 {
-    fuzz_require(points_into_a_slot(data_path, [](ServiceSlot &slot) { return &slot.mgnt.data_path; }),
-                 "dns_datapath_req given something other than a slot's data_path");
+    fuzz_require(
+        points_into_a_slot(data_path, [](ServiceSlot &slot) { return &slot.mgnt.data_path; }),
+        "dns_datapath_req given something other than a slot's data_path");
     read_whole<data_path_record>(data_path);
     return result(kFailDatapathReq);
 }
 
 int dns_datapath_rsp(void *data_path)
 {
-    fuzz_require(points_into_a_slot(data_path, [](ServiceSlot &slot) { return &slot.mgnt.data_path; }),
-                 "dns_datapath_rsp given something other than a slot's data_path");
+    fuzz_require(
+        points_into_a_slot(data_path, [](ServiceSlot &slot) { return &slot.mgnt.data_path; }),
+        "dns_datapath_rsp given something other than a slot's data_path");
     read_whole<data_path_record>(data_path);
     return result(kFailDatapathRsp);
 }

@@ -12,8 +12,8 @@ inline constexpr size_t record_text_size = 128;
 inline constexpr size_t max_command_chars = record_text_size - 1;
 
 struct [[gnu::packed]] CommandRecord {
-    uint8_t length;                // characters in text, without the NUL
-    char text[record_text_size];   // the characters, then zeros
+    uint8_t length;              // characters in text, without the NUL
+    char text[record_text_size]; // the characters, then zeros
 };
 
 // The driver reads exactly these bytes; nothing may move.

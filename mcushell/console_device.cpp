@@ -13,7 +13,7 @@ constexpr unsigned long send_command_request = 0;
 
 } // namespace
 
-ConsoleDevice::ConsoleDevice() : fd_(::open(console_device_path, O_RDWR | O_CLOEXEC)) {}
+ConsoleDevice::ConsoleDevice() : fd_(::open(console_device_path, O_RDWR | O_CLOEXEC)) { }
 
 int ConsoleDevice::send(const CommandRecord &record)
 {

@@ -9,10 +9,10 @@ namespace mcushell {
 class unique_fd {
 public:
     unique_fd() = default;
-    explicit unique_fd(int fd) : fd_(fd) {}
+    explicit unique_fd(int fd) : fd_(fd) { }
     unique_fd(const unique_fd &) = delete;
     unique_fd &operator=(const unique_fd &) = delete;
-    unique_fd(unique_fd &&other) noexcept : fd_(other.release()) {}
+    unique_fd(unique_fd &&other) noexcept : fd_(other.release()) { }
     unique_fd &operator=(unique_fd &&other) noexcept
     {
         reset(other.release());

@@ -4,17 +4,17 @@
 #include <cstdint>
 
 struct command_line {
-  int role = 2;                      // 0 publish, 1 subscribe, 2 unknown
-  const char *config_path = nullptr;  // -f
-  uint32_t timeout = 0;              // -t, seconds; 0 runs until a signal
-  uint32_t service_count = 1;        // -n
-  int bstrap_flag = 0;               // -b, passed through to the library
+    int role = 2;                      // 0 publish, 1 subscribe, 2 unknown
+    const char *config_path = nullptr; // -f
+    uint32_t timeout = 0;              // -t, seconds; 0 runs until a signal
+    uint32_t service_count = 1;        // -n
+    int bstrap_flag = 0;               // -b, passed through to the library
 };
 
 enum class command_line_result : uint8_t {
-  run = 0,        // go on with start-up
-  exit_ok = 1,    // -h: usage printed, exit status 0
-  exit_fail = 2,  // usage or a validation message printed, exit status 1
+    run = 0,       // go on with start-up
+    exit_ok = 1,   // -h: usage printed, exit status 0
+    exit_fail = 2, // usage or a validation message printed, exit status 1
 };
 
 // Reads and validates the options, printing the usage text or the

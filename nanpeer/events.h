@@ -25,10 +25,11 @@ void parse_data_indication(nan_data_mgnt &mgnt, const dns_data_indication_record
 
 // Copies the record when it is there and exactly the size of Record.
 template <typename Record>
-bool read_event_record(const void *record, int length, Record &copy) {
-  if (record == nullptr || length != static_cast<int>(sizeof(Record))) {
-    return false;
-  }
-  std::memcpy(&copy, record, sizeof copy);
-  return true;
+bool read_event_record(const void *record, int length, Record &copy)
+{
+    if (record == nullptr || length != static_cast<int>(sizeof(Record))) {
+        return false;
+    }
+    std::memcpy(&copy, record, sizeof copy);
+    return true;
 }

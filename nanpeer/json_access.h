@@ -7,7 +7,7 @@
 #include <memory>
 
 struct json_object_release {
-  void operator()(json_object *object) const { json_object_put(object); }
+    void operator()(json_object *object) const { json_object_put(object); }
 };
 using json_document = std::unique_ptr<json_object, json_object_release>;
 

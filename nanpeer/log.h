@@ -6,9 +6,9 @@
 // A message is printed when log_level is at least its severity value, so
 // with the fixed level 5 everything is printed.
 enum class log_severity : uint8_t {
-  warning = 3,
-  info = 4,
-  debug = 5,
+    warning = 3,
+    info = 4,
+    debug = 5,
 };
 
 // Writes "[nanpeer] " and the formatted text to standard output, wrapped in

@@ -1,4 +1,7 @@
 // nanpeer: one side of a NAN service exchange.
 #include "nanpeer.h"
 
-int main(int argc, char **argv) { return run(argc, argv); }
+int main(int argc, char **argv)
+{
+    return run(argc, argv);
+}

@@ -21,80 +21,83 @@ namespace {
 
 constexpr uint32_t kSubscriberHeadStartSeconds = 5;
 
-void ignore_tick_signal(int) {}
+void ignore_tick_signal(int) { }
 
 // The timer's signal goes to the tick thread only; blocked everywhere else
 // (threads the library starts inherit this mask). The handler does nothing:
 // a stray SIGUSR1 that reaches a thread running a shell command, where the
 // signal is unblocked for the command's sake, cannot end the process.
-void block_tick_signal() {
-  struct sigaction action {};
-  action.sa_handler = ignore_tick_signal;
-  action.sa_flags = SA_RESTART;
-  sigemptyset(&action.sa_mask);
-  sigaction(kResponseTimerSignal, &action, nullptr);
-  const sigset_t set = response_timer_signal_set();
-  pthread_sigmask(SIG_BLOCK, &set, nullptr);
+void block_tick_signal()
+{
+    struct sigaction action { };
+    action.sa_handler = ignore_tick_signal;
+    action.sa_flags = SA_RESTART;
+    sigemptyset(&action.sa_mask);
+    sigaction(kResponseTimerSignal, &action, nullptr);
+    const sigset_t set = response_timer_signal_set();
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
 }
 
-}  // namespace
+} // namespace
 
-int run(int argc, char **argv) {
-  // nanpeer runs for long and its output usually goes to a file or a pipe:
-  // each line should be there when it happens, not when a buffer fills.
-  std::setvbuf(stdout, nullptr, _IOLBF, 0);
-  // Handed to the library with every publish and subscribe call; it must
-  // live until dns_stop_service has returned, which happens in this frame.
-  tool_paths paths{};
-  char mac_text[kMacTextSize] = {};
+int run(int argc, char **argv)
+{
+    // nanpeer runs for long and its output usually goes to a file or a pipe:
+    // each line should be there when it happens, not when a buffer fills.
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    // Handed to the library with every publish and subscribe call; it must
+    // live until dns_stop_service has returned, which happens in this frame.
+    tool_paths paths{};
+    char mac_text[kMacTextSize] = {};
 
-  command_line options;
-  switch (parse_command_line(argc, argv, options)) {
+    command_line options;
+    switch (parse_command_line(argc, argv, options)) {
     case command_line_result::run:
-      break;
+        break;
     case command_line_result::exit_ok:
-      return 0;
+        return 0;
     case command_line_result::exit_fail:
-      return 1;
-  }
-  service_count = options.service_count;
-  services.timeout = options.timeout;
-
-  if (!parse_basic_config(options.config_path, paths, mac_text) ||
-      !parse_dns_sd_record(options.config_path, options.role)) {
-    nan_log(log_severity::info, "Configuration file parser failed!!!\n");
-    return 1;
-  }
-  uint16_t radio = 0;
-  if (!get_phy_from_mac(mac_text, radio)) {
-    nan_log(log_severity::info, "failed to get phy from %s!!!\n", mac_text);
-    return 1;
-  }
-  for (uint32_t index = 0; index < service_count; ++index) {
-    ServiceSlot &slot = services.slot[index];
-    prepare_service_slot(options.role, slot.record, slot.mgnt);
-  }
-
-  block_tick_signal();
-  if (const int error = response_timer_thread_start(); error != 0) {
-    nan_log(log_severity::info, "response timer thread: %s\n", std::strerror(-error));
-    return 1;
-  }
-  dns_register_evt_cb(on_dns_event);
-  if (options.role == kRoleSubscribe) {
-    dns_subscribe(radio, &paths, service_pointer(services.slot[0].mgnt), options.bstrap_flag);
-    // The subscriber's wait begins later on the peer's side; end earlier.
-    if (services.timeout > kSubscriberHeadStartSeconds) {
-      services.timeout -= kSubscriberHeadStartSeconds;
+        return 1;
     }
-  } else {
+    service_count = options.service_count;
+    services.timeout = options.timeout;
+
+    if (!parse_basic_config(options.config_path, paths, mac_text) ||
+        !parse_dns_sd_record(options.config_path, options.role)) {
+        nan_log(log_severity::info, "Configuration file parser failed!!!\n");
+        return 1;
+    }
+    uint16_t radio = 0;
+    if (!get_phy_from_mac(mac_text, radio)) {
+        nan_log(log_severity::info, "failed to get phy from %s!!!\n", mac_text);
+        return 1;
+    }
     for (uint32_t index = 0; index < service_count; ++index) {
-      dns_publish(radio, &paths, service_pointer(services.slot[index].mgnt), options.bstrap_flag);
+        ServiceSlot &slot = services.slot[index];
+        prepare_service_slot(options.role, slot.record, slot.mgnt);
     }
-  }
-  install_stop_signals();
 
-  wait_for_stop(services.timeout);
-  shut_down(radio);
-  return 0;
+    block_tick_signal();
+    if (const int error = response_timer_thread_start(); error != 0) {
+        nan_log(log_severity::info, "response timer thread: %s\n", std::strerror(-error));
+        return 1;
+    }
+    dns_register_evt_cb(on_dns_event);
+    if (options.role == kRoleSubscribe) {
+        dns_subscribe(radio, &paths, service_pointer(services.slot[0].mgnt), options.bstrap_flag);
+        // The subscriber's wait begins later on the peer's side; end earlier.
+        if (services.timeout > kSubscriberHeadStartSeconds) {
+            services.timeout -= kSubscriberHeadStartSeconds;
+        }
+    } else {
+        for (uint32_t index = 0; index < service_count; ++index) {
+            dns_publish(radio, &paths, service_pointer(services.slot[index].mgnt),
+                        options.bstrap_flag);
+        }
+    }
+    install_stop_signals();
+
+    wait_for_stop(services.timeout);
+    shut_down(radio);
+    return 0;
 }

@@ -3,7 +3,7 @@
 
 namespace {
 char nan_intf_name[] = "nan0";
-}  // namespace
+} // namespace
 
 int32_t log_level = 5;
 uint32_t service_count = 1;

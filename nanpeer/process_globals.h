@@ -16,7 +16,7 @@ static_assert(std::atomic<int32_t>::is_always_lock_free);
 
 // libsdcore resolves these by name against the program (see exports.list).
 extern "C" {
-extern char *nan_intf;    // name of the NAN data interface, "nan0"
-extern char *qvx_iw;      // iw tool path inside tool_paths, set by the configuration
-extern char *qvx_nan_r3;  // nan_r3 path inside tool_paths, set by the configuration
+extern char *nan_intf;   // name of the NAN data interface, "nan0"
+extern char *qvx_iw;     // iw tool path inside tool_paths, set by the configuration
+extern char *qvx_nan_r3; // nan_r3 path inside tool_paths, set by the configuration
 }

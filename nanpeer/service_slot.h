@@ -18,110 +18,121 @@
 
 // State of a slot's exchange with its peer. Values 4 to 8 are never used.
 enum class nan_status : uint8_t {
-  NAN_IDLE = 0,
-  NAN_DATA_REQ_SENT = 1,
-  NAN_DATA_RSP_SENDING = 2,
-  NAN_DATA_RSP_SENT = 3,
-  NAN_DATA_CONFIRMED = 9,
-  NAN_BSTRAP_REQ_SENT = 10,
-  NAN_BSTRAP_DONE = 11,
-  NAN_PASN_STARTED = 12,
-  NAN_PASN_DONE = 13,
+    NAN_IDLE = 0,
+    NAN_DATA_REQ_SENT = 1,
+    NAN_DATA_RSP_SENDING = 2,
+    NAN_DATA_RSP_SENT = 3,
+    NAN_DATA_CONFIRMED = 9,
+    NAN_BSTRAP_REQ_SENT = 10,
+    NAN_BSTRAP_DONE = 11,
+    NAN_PASN_STARTED = 12,
+    NAN_PASN_DONE = 13,
 };
 
 // sec_type: the library's numbering of the security choices.
-enum class sec_type : uint8_t { open = 0, pmk = 1, passphrase = 2, pairing = 3 };
+enum class sec_type : uint8_t {
+    open = 0,
+    pmk = 1,
+    passphrase = 2,
+    pairing = 3
+};
 
 // security: the configuration's numbering of the same choices.
-enum class security_type : uint8_t { open = 0, pmk = 1, pairing = 2, passphrase = 3, unknown = 4 };
+enum class security_type : uint8_t {
+    open = 0,
+    pmk = 1,
+    pairing = 2,
+    passphrase = 3,
+    unknown = 4
+};
 
 #pragma pack(push, 1)
 
 struct pairing_info_record {
-  uint8_t local_role;  // 1 initiator, 2 responder
-  uint8_t peer_nmi[6];
-  uint8_t bstrap_method;
-  uint8_t pairing_type;  // 1 pairing setup, 2 pairing verification
-  uint8_t bstrap_type;
-  uint8_t nik_caching;
-  uint8_t remote_nik_caching;
-  char pw[17];
-  uint8_t pw_len;
-  uint8_t gtk_enable;
-  uint8_t spare[3];
+    uint8_t local_role; // 1 initiator, 2 responder
+    uint8_t peer_nmi[6];
+    uint8_t bstrap_method;
+    uint8_t pairing_type; // 1 pairing setup, 2 pairing verification
+    uint8_t bstrap_type;
+    uint8_t nik_caching;
+    uint8_t remote_nik_caching;
+    char pw[17];
+    uint8_t pw_len;
+    uint8_t gtk_enable;
+    uint8_t spare[3];
 };
 
 struct data_path_record {
-  uint8_t ndp_id;  // 0: no data path
-  uint8_t initiator_ndi[6];
-  uint8_t peer_nmi[6];
-  uint8_t reserved1[6];  // the library's own
-  uint8_t spare1[2];
-  uint8_t reserved2[6];  // the library's own
-  uint8_t spare2[5];
-  void *service;  // byte 4 of the same slot
-  char hostname[256];
-  uint16_t port_number;
-  uint8_t pmk[32];
-  char passphrase[17];
-  uint8_t spare3;
-  uint16_t passphrase_len;
-  uint8_t sec_type;
-  uint8_t spare4;
+    uint8_t ndp_id; // 0: no data path
+    uint8_t initiator_ndi[6];
+    uint8_t peer_nmi[6];
+    uint8_t reserved1[6]; // the library's own
+    uint8_t spare1[2];
+    uint8_t reserved2[6]; // the library's own
+    uint8_t spare2[5];
+    void *service; // byte 4 of the same slot
+    char hostname[256];
+    uint16_t port_number;
+    uint8_t pmk[32];
+    char passphrase[17];
+    uint8_t spare3;
+    uint16_t passphrase_len;
+    uint8_t sec_type;
+    uint8_t spare4;
 };
 
 struct nan_data_mgnt {
-  uint8_t role;  // 0 publisher, 1 subscriber
-  ::nan_status nan_status;
-  uint8_t retry;  // response-timer ticks since the timer was last armed
-  uint8_t spare1;
-  uint8_t subscribe_id;
-  uint8_t publish_id;
-  uint8_t self_mac[6];  // written by the library only
-  uint8_t peer_nmi[6];
-  char service_name[256];
-  char service_instance[64];
-  uint8_t spare2[6];
-  uint8_t *text_info;  // heap, text_info_len bytes, owned by the slot
-  uint16_t text_info_len;
-  uint8_t sec_type;
-  uint8_t pmk[32];
-  char passphrase[17];
-  uint16_t passphrase_len;
-  pairing_info_record pairing_info;
-  data_path_record data_path;
+    uint8_t role; // 0 publisher, 1 subscriber
+    ::nan_status nan_status;
+    uint8_t retry; // response-timer ticks since the timer was last armed
+    uint8_t spare1;
+    uint8_t subscribe_id;
+    uint8_t publish_id;
+    uint8_t self_mac[6]; // written by the library only
+    uint8_t peer_nmi[6];
+    char service_name[256];
+    char service_instance[64];
+    uint8_t spare2[6];
+    uint8_t *text_info; // heap, text_info_len bytes, owned by the slot
+    uint16_t text_info_len;
+    uint8_t sec_type;
+    uint8_t pmk[32];
+    char passphrase[17];
+    uint16_t passphrase_len;
+    pairing_info_record pairing_info;
+    data_path_record data_path;
 };
 
 struct dns_record {
-  uint8_t local_id;
-  char service_name[256];
-  char name_of_service_instance[64];
-  uint8_t spare1;
-  uint16_t textinfo_len;
-  uint8_t *textinfo;  // heap, textinfo_len bytes, owned by the slot
-  char hostname[256];
-  uint16_t port_number;
-  char start_cmd[1024];
-  char end_cmd[1024];
-  uint8_t security;
-  char pmk_key[33];
-  uint16_t bstrap_method;
-  char passphrase[17];
-  char pairing_passphrase[17];
-  uint8_t nik_caching;
-  uint8_t gtk_enable;
-  uint8_t spare2[2];
+    uint8_t local_id;
+    char service_name[256];
+    char name_of_service_instance[64];
+    uint8_t spare1;
+    uint16_t textinfo_len;
+    uint8_t *textinfo; // heap, textinfo_len bytes, owned by the slot
+    char hostname[256];
+    uint16_t port_number;
+    char start_cmd[1024];
+    char end_cmd[1024];
+    uint8_t security;
+    char pmk_key[33];
+    uint16_t bstrap_method;
+    char passphrase[17];
+    char pairing_passphrase[17];
+    uint8_t nik_caching;
+    uint8_t gtk_enable;
+    uint8_t spare2[2];
 };
 
 struct ServiceSlot {
-  nan_data_mgnt mgnt;
-  dns_record record;
+    nan_data_mgnt mgnt;
+    dns_record record;
 };
 
 // The whole table: the -t value, then the two slots.
 struct service_table {
-  uint32_t timeout;
-  ServiceSlot slot[2];
+    uint32_t timeout;
+    ServiceSlot slot[2];
 };
 
 #pragma pack(pop)

@@ -7,12 +7,12 @@
 inline constexpr std::size_t kToolPathSize = 256;
 
 struct tool_paths {
-  char iw_path[kToolPathSize];
-  char nan_r3_path[kToolPathSize];
-  char wpa_supplicant_path[kToolPathSize];
-  char wpa_supplicant_conf_path[kToolPathSize];
-  char wpa_supplicant_log_file[kToolPathSize];
-  char wpa_supplicant_dbg_para[kToolPathSize];
+    char iw_path[kToolPathSize];
+    char nan_r3_path[kToolPathSize];
+    char wpa_supplicant_path[kToolPathSize];
+    char wpa_supplicant_conf_path[kToolPathSize];
+    char wpa_supplicant_log_file[kToolPathSize];
+    char wpa_supplicant_dbg_para[kToolPathSize];
 };
 static_assert(sizeof(tool_paths) == 1536);
 static_assert(offsetof(tool_paths, iw_path) == 0);

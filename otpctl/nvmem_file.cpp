@@ -21,7 +21,8 @@ ssize_t read_at(const unique_fd &fd, std::span<std::byte> bytes, uint32_t offset
 
 ssize_t write_at(const unique_fd &fd, std::span<const std::byte> bytes, uint32_t offset)
 {
-    const ssize_t count = ::pwrite(fd.get(), bytes.data(), bytes.size(), static_cast<off_t>(offset));
+    const ssize_t count =
+        ::pwrite(fd.get(), bytes.data(), bytes.size(), static_cast<off_t>(offset));
     return count < 0 ? -errno : count;
 }
 

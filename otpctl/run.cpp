@@ -43,7 +43,8 @@ int run_write(const unique_fd &fd, const Options &options, TransferBuffer &buffe
         return 0;
     }
     parse_value(options.value, buffer);
-    const auto bytes = std::span<const std::byte>{buffer}.first(static_cast<size_t>(options.length));
+    const auto bytes =
+        std::span<const std::byte>{buffer}.first(static_cast<size_t>(options.length));
     print_echo(stdout, bytes);
     const ssize_t count = write_at(fd, bytes, options.address);
     if (count < 0) {
@@ -76,8 +77,8 @@ int run(int argc, const char *const *argv)
     }
 
     const bool writing = is_write(options.command);
-    const unique_fd fd = open_view(device_path(options.command),
-                                   writing ? Access::read_write : Access::read_only);
+    const unique_fd fd =
+        open_view(device_path(options.command), writing ? Access::read_write : Access::read_only);
     if (!fd.valid()) {
         std::puts("Can't open nvmem device");
         return status_device_failed;

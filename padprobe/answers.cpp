@@ -12,7 +12,7 @@ void log_json_failure()
     cap_log(CAP_ERROR "Fail to create cjson object\n\n");
 }
 
-void send_json(SerialWriter& out, const cJSON& answer)
+void send_json(SerialWriter &out, const cJSON &answer)
 {
     const JsonText text{cJSON_Print(&answer)};
     if (!text) {
@@ -22,7 +22,7 @@ void send_json(SerialWriter& out, const cJSON& answer)
     out.send_answer(std::string_view{text.get(), strlen(text.get())});
 }
 
-void send_status(SerialWriter& out, int failed)
+void send_status(SerialWriter &out, int failed)
 {
     const JsonPtr status{cJSON_CreateObject()};
     if (!status) {

@@ -10,13 +10,13 @@
 namespace padprobe {
 
 struct JsonDeleter {
-    void operator()(cJSON* item) const { cJSON_Delete(item); }
+    void operator()(cJSON *item) const { cJSON_Delete(item); }
 };
 using JsonPtr = std::unique_ptr<cJSON, JsonDeleter>;
 
 // Text that cJSON allocated.
 struct JsonTextDeleter {
-    void operator()(char* text) const { free(text); }
+    void operator()(char *text) const { free(text); }
 };
 using JsonText = std::unique_ptr<char, JsonTextDeleter>;
 
@@ -26,10 +26,10 @@ inline constexpr int kStatusQueryFailed = 1;
 inline constexpr int kStatusRequestFailed = 255;
 
 // Sends {"type": "error"} when failed is nonzero, else {"type": "ack"}.
-void send_status(SerialWriter& out, int failed);
+void send_status(SerialWriter &out, int failed);
 
 // Prints a typed answer as cJSON lays it out and sends it.
-void send_json(SerialWriter& out, const cJSON& answer);
+void send_json(SerialWriter &out, const cJSON &answer);
 
 // Logs that an answer object could not be made.
 void log_json_failure();

@@ -38,7 +38,7 @@ void serve(int uart)
 
 } // namespace
 
-int run(int argc, char** argv)
+int run(int argc, char **argv)
 {
     // Tests and the host's scripts read the log through a pipe.
     setvbuf(stdout, nullptr, _IOLBF, 0);

@@ -4,6 +4,6 @@
 namespace padprobe {
 
 // Returns the exit status: 1 without a device argument, else 0.
-int run(int argc, char** argv);
+int run(int argc, char **argv);
 
 } // namespace padprobe

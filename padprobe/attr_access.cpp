@@ -21,13 +21,14 @@ struct AttrPath {
 };
 
 // False when the path does not fit; the caller treats that like a failed open.
-bool make_path(AttrGroup group, const char* name, AttrPath& path)
+bool make_path(AttrGroup group, const char *name, AttrPath &path)
 {
-    const int length = snprintf(path.text, sizeof path.text, "%s/%s/%s", attr_root(), to_string(group), name);
+    const int length =
+        snprintf(path.text, sizeof path.text, "%s/%s/%s", attr_root(), to_string(group), name);
     return length >= 0 && static_cast<size_t>(length) < sizeof path.text;
 }
 
-UniqueFd open_attr(const AttrPath& path, bool path_fits, int flags)
+UniqueFd open_attr(const AttrPath &path, bool path_fits, int flags)
 {
     if (!path_fits) {
         errno = ENAMETOOLONG;
@@ -38,7 +39,7 @@ UniqueFd open_attr(const AttrPath& path, bool path_fits, int flags)
 
 } // namespace
 
-const char* to_string(AttrGroup group)
+const char *to_string(AttrGroup group)
 {
     switch (group) {
     case AttrGroup::common:
@@ -58,7 +59,7 @@ ValueText format_value(int32_t value)
     return out;
 }
 
-int attr_write(AttrGroup group, const char* name, const char* text)
+int attr_write(AttrGroup group, const char *name, const char *text)
 {
     AttrPath path{};
     const bool fits = make_path(group, name, path);
@@ -78,7 +79,7 @@ int attr_write(AttrGroup group, const char* name, const char* text)
     return 0;
 }
 
-int attr_read(AttrGroup group, const char* name, char (&buffer)[kReadWidth + 1])
+int attr_read(AttrGroup group, const char *name, char (&buffer)[kReadWidth + 1])
 {
     AttrPath path{};
     const bool fits = make_path(group, name, path);
@@ -89,14 +90,14 @@ int attr_read(AttrGroup group, const char* name, char (&buffer)[kReadWidth + 1])
         return -error;
     }
     if (::read(fd.get(), buffer, kReadWidth) < 0) {
-        cap_log(CAP_ERROR "read %s error,read size: %d, read val:%s\n\n", name, static_cast<int>(kReadWidth),
-                buffer);
+        cap_log(CAP_ERROR "read %s error,read size: %d, read val:%s\n\n", name,
+                static_cast<int>(kReadWidth), buffer);
         exit(-1);
     }
     return 0;
 }
 
-int32_t read_value(AttrGroup group, const char* name)
+int32_t read_value(AttrGroup group, const char *name)
 {
     char buffer[kReadWidth + 1] = {};
     attr_read(group, name, buffer);
@@ -104,13 +105,13 @@ int32_t read_value(AttrGroup group, const char* name)
     return static_cast<int32_t>(strtol(buffer, nullptr, 10));
 }
 
-int write_value(AttrGroup group, const char* name, int32_t value)
+int write_value(AttrGroup group, const char *name, int32_t value)
 {
     const ValueText text = format_value(value);
     return attr_write(group, name, text.text);
 }
 
-int write_flag(AttrGroup group, const char* name, bool on)
+int write_flag(AttrGroup group, const char *name, bool on)
 {
     return attr_write(group, name, on ? "1" : "0");
 }

@@ -13,7 +13,7 @@ enum class AttrGroup : uint8_t {
 };
 
 // The directory of a group, below the attribute root.
-const char* to_string(AttrGroup group);
+const char *to_string(AttrGroup group);
 
 // The driver's values are read as their first four characters.
 inline constexpr size_t kReadWidth = 4;
@@ -27,22 +27,22 @@ ValueText format_value(int32_t value);
 // Writes text (without its terminator) to an attribute. Returns 0, or -errno
 // when the file cannot be opened or the write fails or falls short; the
 // failure is logged here, any label is the caller's.
-int attr_write(AttrGroup group, const char* name, const char* text);
+int attr_write(AttrGroup group, const char *name, const char *text);
 
 // Reads at most kReadWidth bytes of an attribute into buffer, which the
 // caller has cleared. Returns 0, or -errno when the file cannot be opened
 // (logged; the buffer stays clear). A failed read ends the process with
 // status 255: the controller is then in no state to be driven.
-int attr_read(AttrGroup group, const char* name, char (&buffer)[kReadWidth + 1]);
+int attr_read(AttrGroup group, const char *name, char (&buffer)[kReadWidth + 1]);
 
 // Reads an attribute and converts it in base 10; a file that cannot be
 // opened reads as 0.
-int32_t read_value(AttrGroup group, const char* name);
+int32_t read_value(AttrGroup group, const char *name);
 
 // Writes a value as "%d" text.
-int write_value(AttrGroup group, const char* name, int32_t value);
+int write_value(AttrGroup group, const char *name, int32_t value);
 
 // Writes an on/off attribute: "1" when on, else "0".
-int write_flag(AttrGroup group, const char* name, bool on);
+int write_flag(AttrGroup group, const char *name, bool on);
 
 } // namespace padprobe

@@ -6,6 +6,6 @@
 namespace padprobe {
 
 // The directory that holds common_config, etc_config and chx_config.
-const char* attr_root();
+const char *attr_root();
 
 } // namespace padprobe

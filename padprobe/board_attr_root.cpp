@@ -3,7 +3,7 @@
 
 namespace padprobe {
 
-const char* attr_root()
+const char *attr_root()
 {
     return "/sys/devices/platform/ocp/42010000.padprobe";
 }

@@ -19,7 +19,7 @@ void warn_illegal_parameter()
 }
 
 // Writes a value and names the failed setting with its label.
-void write_labelled(AttrGroup group, const char* name, int32_t value, const char* label)
+void write_labelled(AttrGroup group, const char *name, int32_t value, const char *label)
 {
     if (write_value(group, name, value) < 0)
         cap_log(CAP_ERROR "%s\n\n", label);
@@ -59,7 +59,7 @@ CommonSettings read_common_settings()
     return s;
 }
 
-void write_common_settings(const CommonSettings& s)
+void write_common_settings(const CommonSettings &s)
 {
     write_labelled(AttrGroup::common, "scan_interval", s.scan_interval, "ctc_set_scan_interval");
     if (s.sample_num > 7)
@@ -96,7 +96,7 @@ ChannelSettings read_channel_settings(int32_t ch)
     return c;
 }
 
-void write_channel_settings(const ChannelSettings& c)
+void write_channel_settings(const ChannelSettings &c)
 {
     const auto lock = lock_channel_selection();
     select_channel(c.ch);
@@ -110,7 +110,7 @@ void write_channel_settings(const ChannelSettings& c)
     write_flag(AttrGroup::channel, "chx_enable", c.enable != 0);
 }
 
-void enable_channels(const ChannelFlags& flags)
+void enable_channels(const ChannelFlags &flags)
 {
     {
         const auto lock = lock_channel_selection();

@@ -18,7 +18,7 @@ struct CommonSettings {
     int32_t etc_factor = 0;
     int32_t debounce_en = 0;
     int32_t debounce_times = 0;
-    const char* chip_name = "NimbusChip";
+    const char *chip_name = "NimbusChip";
 };
 
 struct ChannelSettings {
@@ -54,10 +54,10 @@ void keep_channel_selected(int32_t ch);
 
 // The composite operations report failures only through the log.
 CommonSettings read_common_settings();
-void write_common_settings(const CommonSettings& settings);
+void write_common_settings(const CommonSettings &settings);
 ChannelSettings read_channel_settings(int32_t ch);
-void write_channel_settings(const ChannelSettings& settings);
-void enable_channels(const ChannelFlags& flags);
+void write_channel_settings(const ChannelSettings &settings);
+void enable_channels(const ChannelFlags &flags);
 void reset_controller();
 
 // Selects ch and reads its chx_mbias.

@@ -20,7 +20,8 @@ void put_le32(uint8_t (&out)[4], uint32_t value)
 
 } // namespace
 
-void encode_record(std::span<std::byte, kRecordSize> out, uint8_t channel, int32_t average, int32_t baseline)
+void encode_record(std::span<std::byte, kRecordSize> out, uint8_t channel, int32_t average,
+                   int32_t baseline)
 {
     const auto average16 = static_cast<uint16_t>(average);
     const auto baseline16 = static_cast<uint16_t>(baseline);

@@ -48,7 +48,8 @@ static_assert(kMaxRecords * kRecordSize <= kBankSize);
 
 // Fills the record of one channel: the low 16 bits of each value and their
 // 16-bit difference, baseline minus average.
-void encode_record(std::span<std::byte, kRecordSize> out, uint8_t channel, int32_t average, int32_t baseline);
+void encode_record(std::span<std::byte, kRecordSize> out, uint8_t channel, int32_t average,
+                   int32_t baseline);
 
 // Fills the header for a payload of whole records.
 void encode_header(std::span<std::byte, kHeaderSize> out, uint32_t sequence, uint16_t snr,

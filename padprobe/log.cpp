@@ -6,7 +6,7 @@
 
 namespace padprobe {
 
-void cap_log(const char* format, ...)
+void cap_log(const char *format, ...)
 {
     // Several threads log; holding the stream keeps one message in one piece.
     flockfile(stdout);

@@ -10,6 +10,6 @@ namespace padprobe {
 
 // Writes one message to standard output exactly as formatted and flushes it,
 // so a reader on a pipe sees it at once. Messages carry their own newlines.
-void cap_log(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void cap_log(const char *format, ...) __attribute__((format(printf, 1, 2)));
 
 } // namespace padprobe

@@ -13,7 +13,7 @@ namespace {
 // Starts a thread under SCHED_RR at priority 1. Without the privilege for
 // real-time scheduling the thread still runs, with the default policy: only
 // its latency under load suffers. Returns pthread_create's result.
-int create_realtime_thread(pthread_t& thread, void* (*body)(void*), void* arg, const char* what)
+int create_realtime_thread(pthread_t &thread, void *(*body)(void *), void *arg, const char *what)
 {
     pthread_attr_t attributes;
     pthread_attr_init(&attributes);
@@ -33,7 +33,7 @@ int create_realtime_thread(pthread_t& thread, void* (*body)(void*), void* arg, c
 
 } // namespace
 
-const char* to_string(MonitorState state)
+const char *to_string(MonitorState state)
 {
     switch (state) {
     case MonitorState::idle:
@@ -95,7 +95,7 @@ void Monitor::quiesce()
     tx_wake_.drain();
 }
 
-void Monitor::start(const MonitorConfig& config)
+void Monitor::start(const MonitorConfig &config)
 {
     // One TX task at a time: the one of an earlier start ends here.
     quiesce();

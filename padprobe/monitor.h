@@ -25,13 +25,13 @@ enum class MonitorState : uint8_t {
     running = 1,
     stopped = 2,
 };
-const char* to_string(MonitorState state);
+const char *to_string(MonitorState state);
 
 class Monitor {
 public:
-    explicit Monitor(SerialWriter& out) : out_(out) {}
-    Monitor(const Monitor&) = delete;
-    Monitor& operator=(const Monitor&) = delete;
+    explicit Monitor(SerialWriter &out) : out_(out) { }
+    Monitor(const Monitor &) = delete;
+    Monitor &operator=(const Monitor &) = delete;
     // Ends the TX task and the sampling thread; the tool itself never gets here.
     ~Monitor();
 
@@ -40,7 +40,7 @@ public:
 
     // Serves a "start": sends its ack, arms the timer and starts the TX task.
     // A TX task left from an earlier start is ended first.
-    void start(const MonitorConfig& config);
+    void start(const MonitorConfig &config);
 
     // Serves a "stop"; the caller sends the ack. No frame follows its return.
     void stop();
@@ -49,8 +49,8 @@ public:
     bool busy() const { return state() == MonitorState::running; }
 
 private:
-    static void* sampler_main(void* self);
-    static void* tx_main(void* self);
+    static void *sampler_main(void *self);
+    static void *tx_main(void *self);
 
     void ensure_sampler();
     // Ends sampling and the TX task; afterwards no pass and no frame runs.
@@ -59,7 +59,7 @@ private:
     void run_pass();
     void send_next_frame();
 
-    SerialWriter& out_;
+    SerialWriter &out_;
 
     // Written by the serving thread only while sampling and the TX task are quiet.
     MonitorConfig config_{};

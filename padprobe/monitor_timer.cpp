@@ -12,27 +12,27 @@
 namespace padprobe {
 namespace {
 
-std::atomic<TickLatch*> tick_target{nullptr};
-static_assert(std::atomic<TickLatch*>::is_always_lock_free);
+std::atomic<TickLatch *> tick_target{nullptr};
+static_assert(std::atomic<TickLatch *>::is_always_lock_free);
 
 extern "C" void on_monitor_tick(int sig)
 {
     if (sig != SIGALRM)
         return;
     const int saved = errno;
-    if (TickLatch* tick = tick_target.load(std::memory_order_acquire))
+    if (TickLatch *tick = tick_target.load(std::memory_order_acquire))
         tick->signal();
     errno = saved;
 }
 
 } // namespace
 
-int monitor_timer_start(uint16_t ms, TickLatch* tick)
+int monitor_timer_start(uint16_t ms, TickLatch *tick)
 {
     cap_log(CAP_INFO "Monitor timer_start ...\n\n");
     tick_target.store(tick, std::memory_order_release);
 
-    struct sigaction action {};
+    struct sigaction action { };
     action.sa_handler = on_monitor_tick;
     sigemptyset(&action.sa_mask);
     // Threads that do take the signal resume their reads and writes.

@@ -10,7 +10,7 @@ namespace padprobe {
 // Signals tick on every SIGALRM and arms the real-time interval timer: the
 // first expiry after 500 microseconds, then every ms milliseconds (never
 // again when ms is 0). Returns 0, or -1 when the timer cannot be armed.
-int monitor_timer_start(uint16_t ms, TickLatch* tick);
+int monitor_timer_start(uint16_t ms, TickLatch *tick);
 
 // Disarms the timer; a tick already raised may still be signalled.
 void monitor_timer_stop();

@@ -11,7 +11,7 @@ bool is_blank(char byte)
 
 } // namespace
 
-const char* to_string(RequestFramer::Event event)
+const char *to_string(RequestFramer::Event event)
 {
     switch (event) {
     case RequestFramer::Event::none:

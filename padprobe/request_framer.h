@@ -51,6 +51,6 @@ private:
     bool complete_ = false;
 };
 
-const char* to_string(RequestFramer::Event event);
+const char *to_string(RequestFramer::Event event);
 
 } // namespace padprobe

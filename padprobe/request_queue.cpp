@@ -5,7 +5,7 @@
 
 namespace padprobe {
 
-const char* to_string(ReceivedRequest::Kind kind)
+const char *to_string(ReceivedRequest::Kind kind)
 {
     switch (kind) {
     case ReceivedRequest::Kind::request:
@@ -31,7 +31,7 @@ void RequestQueue::push(ReceivedRequest::Kind kind, std::string_view text)
     free_.wait();
     {
         const std::lock_guard<std::mutex> hold{mutex_};
-        Slot& slot = slots_[(head_ + count_) % kSlots];
+        Slot &slot = slots_[(head_ + count_) % kSlots];
         slot.kind = kind;
         slot.length = text.size() < kRequestCapacity ? text.size() : kRequestCapacity;
         if (slot.length > 0)
@@ -41,12 +41,12 @@ void RequestQueue::push(ReceivedRequest::Kind kind, std::string_view text)
     ready_.post();
 }
 
-void RequestQueue::pop(ReceivedRequest& out)
+void RequestQueue::pop(ReceivedRequest &out)
 {
     ready_.wait();
     {
         const std::lock_guard<std::mutex> hold{mutex_};
-        const Slot& slot = slots_[head_];
+        const Slot &slot = slots_[head_];
         out.kind = slot.kind;
         memcpy(out.text, slot.text, slot.length);
         out.text[slot.length] = '\0';

@@ -24,7 +24,7 @@ struct ReceivedRequest {
     char text[kRequestCapacity + 1] = {};
 };
 
-const char* to_string(ReceivedRequest::Kind kind);
+const char *to_string(ReceivedRequest::Kind kind);
 
 // A fixed ring of request slots. Each slot is copied in and out under the
 // lock, so the receiver can take further bytes while a request is served.
@@ -37,7 +37,7 @@ public:
     void push(ReceivedRequest::Kind kind, std::string_view text);
 
     // Blocks until a request is there.
-    void pop(ReceivedRequest& out);
+    void pop(ReceivedRequest &out);
 
 private:
     static constexpr size_t kSlots = 4;

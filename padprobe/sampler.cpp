@@ -6,7 +6,7 @@
 
 namespace padprobe {
 
-void* Monitor::sampler_main(void* self)
+void *Monitor::sampler_main(void *self)
 {
     // Never this thread: a signal that lands in one of its attribute reads
     // interrupts the driver's work for it (the tick would then cost more
@@ -16,7 +16,7 @@ void* Monitor::sampler_main(void* self)
     sigaddset(&alarm, SIGALRM);
     pthread_sigmask(SIG_BLOCK, &alarm, nullptr);
 
-    auto& monitor = *static_cast<Monitor*>(self);
+    auto &monitor = *static_cast<Monitor *>(self);
     for (;;) {
         monitor.tick_.wait();
         if (monitor.sampler_quit_.load(std::memory_order_acquire))
@@ -38,8 +38,8 @@ void Monitor::run_pass()
             continue;
         const auto channel = static_cast<uint8_t>(ch);
         const ChannelMeasurement m = read_measurement(channel);
-        encode_record(std::span<std::byte, kRecordSize>{records + filled, kRecordSize}, channel, m.average,
-                      m.baseline);
+        encode_record(std::span<std::byte, kRecordSize>{records + filled, kRecordSize}, channel,
+                      m.average, m.baseline);
         filled += kRecordSize;
     }
     {

@@ -9,8 +9,8 @@ namespace padprobe {
 class Semaphore {
 public:
     Semaphore() = default;
-    Semaphore(const Semaphore&) = delete;
-    Semaphore& operator=(const Semaphore&) = delete;
+    Semaphore(const Semaphore &) = delete;
+    Semaphore &operator=(const Semaphore &) = delete;
     ~Semaphore()
     {
         if (ready_)
@@ -44,7 +44,7 @@ public:
         }
     }
 
-    sem_t* native() { return &sem_; }
+    sem_t *native() { return &sem_; }
 
 private:
     sem_t sem_{};

@@ -17,7 +17,8 @@ void SerialWriter::send_answer(std::string_view text)
         cap_log(CAP_ERROR "Fail to write: %d\n", static_cast<int>(written));
 }
 
-void SerialWriter::send_frame(std::span<const std::byte, kHeaderSize> header, std::span<const std::byte> payload)
+void SerialWriter::send_frame(std::span<const std::byte, kHeaderSize> header,
+                              std::span<const std::byte> payload)
 {
     const std::lock_guard<std::mutex> hold{mutex_};
     const ssize_t header_written = ::write(fd_, header.data(), header.size());

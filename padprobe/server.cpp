@@ -86,15 +86,15 @@ void Server::shutdown()
     }
 }
 
-void* Server::uart_rx_main(void* self)
+void *Server::uart_rx_main(void *self)
 {
-    static_cast<Server*>(self)->receive();
+    static_cast<Server *>(self)->receive();
     return nullptr;
 }
 
-void* Server::cap_rx_main(void* self)
+void *Server::cap_rx_main(void *self)
 {
-    static_cast<Server*>(self)->serve();
+    static_cast<Server *>(self)->serve();
     return nullptr;
 }
 
@@ -108,7 +108,8 @@ void Server::receive()
         FD_ZERO(&readable);
         FD_SET(uart_, &readable);
         FD_SET(wake, &readable);
-        if (select(highest, &readable, nullptr, nullptr, nullptr) <= 0 || !FD_ISSET(uart_, &readable))
+        if (select(highest, &readable, nullptr, nullptr, nullptr) <= 0 ||
+            !FD_ISSET(uart_, &readable))
             continue;
         const ssize_t received = ::read(uart_, chunk, sizeof chunk);
         if (received <= 0) {

@@ -16,11 +16,12 @@ namespace padprobe {
 class Server {
 public:
     // uart: the configured UART, which the server only borrows.
-    explicit Server(int uart) : uart_(uart), out_(uart), monitor_(out_), context_{out_, monitor_} {}
+    explicit Server(int uart)
+        : uart_(uart), out_(uart), monitor_(out_), context_{out_, monitor_} { }
     // Ends the threads if they still run; the tool itself never gets here.
     ~Server() { shutdown(); }
-    Server(const Server&) = delete;
-    Server& operator=(const Server&) = delete;
+    Server(const Server &) = delete;
+    Server &operator=(const Server &) = delete;
 
     // Creates the semaphores; logs and returns false on failure.
     bool init();
@@ -36,8 +37,8 @@ public:
     void shutdown();
 
 private:
-    static void* uart_rx_main(void* self);
-    static void* cap_rx_main(void* self);
+    static void *uart_rx_main(void *self);
+    static void *cap_rx_main(void *self);
     void receive();
     void serve();
 

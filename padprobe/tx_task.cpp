@@ -18,9 +18,9 @@ uint16_t read_snr()
 
 } // namespace
 
-void* Monitor::tx_main(void* self)
+void *Monitor::tx_main(void *self)
 {
-    auto& monitor = *static_cast<Monitor*>(self);
+    auto &monitor = *static_cast<Monitor *>(self);
     for (;;) {
         monitor.tx_wake_.wait();
         monitor.send_next_frame();

@@ -25,7 +25,7 @@ termios line_settings()
 
 } // namespace
 
-UniqueFd open_uart(const char* path)
+UniqueFd open_uart(const char *path)
 {
     UniqueFd fd{::open(path, O_RDWR | O_NOCTTY | O_CLOEXEC)};
     if (!fd.valid()) {

@@ -7,6 +7,6 @@ namespace padprobe {
 
 // Opens the device, sets 1,500,000 baud 8N1 raw, discards what was pending
 // and writes the greeting. An invalid descriptor after a logged failure.
-UniqueFd open_uart(const char* path);
+UniqueFd open_uart(const char *path);
 
 } // namespace padprobe

@@ -9,15 +9,15 @@ namespace padprobe {
 class UniqueFd {
 public:
     UniqueFd() = default;
-    explicit UniqueFd(int fd) : fd_(fd) {}
-    UniqueFd(UniqueFd&& other) noexcept : fd_(other.release()) {}
-    UniqueFd& operator=(UniqueFd&& other) noexcept
+    explicit UniqueFd(int fd) : fd_(fd) { }
+    UniqueFd(UniqueFd &&other) noexcept : fd_(other.release()) { }
+    UniqueFd &operator=(UniqueFd &&other) noexcept
     {
         reset(other.release());
         return *this;
     }
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
+    UniqueFd(const UniqueFd &) = delete;
+    UniqueFd &operator=(const UniqueFd &) = delete;
     ~UniqueFd() { reset(); }
 
     int get() const { return fd_; }

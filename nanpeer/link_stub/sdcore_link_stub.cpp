@@ -5,13 +5,40 @@
 #include "sdcore.h"
 
 extern "C" {
-int dns_register_evt_cb(dns_evt_cb) { return -1; }
-int dns_publish(uint16_t, void *, void *, int) { return -1; }
-int dns_subscribe(uint16_t, void *, void *, int) { return -1; }
-int dns_bstrap_start(void *) { return -1; }
-int dns_pairing_start(void *) { return -1; }
-int dns_datapath_req(void *) { return -1; }
-int dns_datapath_rsp(void *) { return -1; }
-int dns_datapath_end(uint8_t) { return -1; }
-int dns_stop_service(uint16_t) { return -1; }
+int dns_register_evt_cb(dns_evt_cb)
+{
+    return -1;
+}
+int dns_publish(uint16_t, void *, void *, int)
+{
+    return -1;
+}
+int dns_subscribe(uint16_t, void *, void *, int)
+{
+    return -1;
+}
+int dns_bstrap_start(void *)
+{
+    return -1;
+}
+int dns_pairing_start(void *)
+{
+    return -1;
+}
+int dns_datapath_req(void *)
+{
+    return -1;
+}
+int dns_datapath_rsp(void *)
+{
+    return -1;
+}
+int dns_datapath_end(uint8_t)
+{
+    return -1;
+}
+int dns_stop_service(uint16_t)
+{
+    return -1;
+}
 }

@@ -98,17 +98,20 @@ int device_truncate(const char *path, off_t, struct fuse_file_info *)
 
 bool should_fail(const DeviceOptions &options, unsigned call)
 {
-    return options.fail_all ||
-           std::find(options.failing_calls.begin(), options.failing_calls.end(), call) !=
-               options.failing_calls.end();
+    return options.fail_all || std::find(options.failing_calls.begin(), options.failing_calls.end(),
+                                         call) != options.failing_calls.end();
 }
 
 // Copies the record at address from the calling process; -errno on failure.
 int read_caller_record(void *address, std::array<std::byte, record_size> &record)
 {
     const pid_t caller = fuse_get_context()->pid;
-    const struct iovec local{record.data(), record.size()};
-    const struct iovec remote{address, record.size()};
+    const struct iovec local {
+        record.data(), record.size()
+    };
+    const struct iovec remote {
+        address, record.size()
+    };
     const ssize_t count = ::process_vm_readv(caller, &local, 1, &remote, 1, 0);
     if (count < 0)
         return -errno;
@@ -137,7 +140,7 @@ int device_ioctl(const char *, unsigned int request, void *arg, struct fuse_file
 
 struct fuse_operations make_operations()
 {
-    struct fuse_operations ops{};
+    struct fuse_operations ops { };
     ops.getattr = device_getattr;
     ops.readdir = device_readdir;
     ops.open = device_open;
@@ -163,7 +166,9 @@ int main(int argc, char **argv)
         return 1;
     }
     // Foreground and single-threaded: calls are counted without a lock.
-    std::array<char *, 6> fuse_argv{argv[0], const_cast<char *>("-f"), const_cast<char *>("-s"),
+    std::array<char *, 6> fuse_argv{argv[0],
+                                    const_cast<char *>("-f"),
+                                    const_cast<char *>("-s"),
                                     const_cast<char *>("-o"),
                                     const_cast<char *>("fsname=board-console,subtype=console"),
                                     dev.options.mountpoint.data()};

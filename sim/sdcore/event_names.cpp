@@ -9,8 +9,8 @@ namespace sdcore_sim {
 
 namespace {
 struct named_event {
-  uint32_t id;
-  const char *name;
+    uint32_t id;
+    const char *name;
 };
 constexpr std::array<named_event, 7> kEvents{{
     {DNS_DISCOVERY_RESULT, "DNS_DISCOVERY_RESULT"},
@@ -22,30 +22,36 @@ constexpr std::array<named_event, 7> kEvents{{
     {DNS_DATA_END, "DNS_DATA_END"},
 }};
 constexpr std::array<std::string_view, 9> kCalls{
-    "dns_register_evt_cb", "dns_publish",      "dns_subscribe",    "dns_bstrap_start",
-    "dns_pairing_start",   "dns_datapath_req", "dns_datapath_rsp", "dns_datapath_end",
-    "dns_stop_service"};
-}  // namespace
+    "dns_register_evt_cb", "dns_publish",       "dns_subscribe",
+    "dns_bstrap_start",    "dns_pairing_start", "dns_datapath_req",
+    "dns_datapath_rsp",    "dns_datapath_end",  "dns_stop_service"};
+} // namespace
 
-const char *event_name(uint32_t event_id) {
-  for (const auto &event : kEvents) {
-    if (event.id == event_id) return event.name;
-  }
-  return nullptr;
+const char *event_name(uint32_t event_id)
+{
+    for (const auto &event : kEvents) {
+        if (event.id == event_id)
+            return event.name;
+    }
+    return nullptr;
 }
 
-int event_id_by_name(std::string_view name) {
-  for (const auto &event : kEvents) {
-    if (name == event.name) return static_cast<int>(event.id);
-  }
-  return -1;
+int event_id_by_name(std::string_view name)
+{
+    for (const auto &event : kEvents) {
+        if (name == event.name)
+            return static_cast<int>(event.id);
+    }
+    return -1;
 }
 
-bool is_call_name(std::string_view name) {
-  for (auto call : kCalls) {
-    if (name == call) return true;
-  }
-  return false;
+bool is_call_name(std::string_view name)
+{
+    for (auto call : kCalls) {
+        if (name == call)
+            return true;
+    }
+    return false;
 }
 
-}  // namespace sdcore_sim
+} // namespace sdcore_sim

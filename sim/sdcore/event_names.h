@@ -14,4 +14,4 @@ int event_id_by_name(std::string_view name);
 // Whether `name` is one of the dns_* calls.
 bool is_call_name(std::string_view name);
 
-}  // namespace sdcore_sim
+} // namespace sdcore_sim

@@ -18,43 +18,48 @@
 
 namespace sdcore_sim {
 
-enum class fault_action : uint8_t { drop = 0, delay = 1, reject = 2, vanish = 3 };
+enum class fault_action : uint8_t {
+    drop = 0,
+    delay = 1,
+    reject = 2,
+    vanish = 3
+};
 const char *to_string(fault_action action);
 
 struct fault_rule {
-  fault_action action;
-  char target[24];      // an event name or a call name
-  uint32_t occurrence;  // 1-based; 0 = every occurrence
-  uint32_t delay_ms;
-  uint32_t seen;  // occurrences of the target so far
+    fault_action action;
+    char target[24];     // an event name or a call name
+    uint32_t occurrence; // 1-based; 0 = every occurrence
+    uint32_t delay_ms;
+    uint32_t seen; // occurrences of the target so far
 };
 
 struct fault_verdict {
-  bool drop = false;
-  uint32_t delay_ms = 0;
-  bool reject = false;
-  bool vanish = false;
+    bool drop = false;
+    uint32_t delay_ms = 0;
+    bool reject = false;
+    bool vanish = false;
 };
 
 class fault_plan {
- public:
-  static constexpr std::size_t kMaxRules = 8;
+public:
+    static constexpr std::size_t kMaxRules = 8;
 
-  // Replaces the plan. 0, or -EINVAL with a message naming the bad item in
-  // `error`; a plan that fails to parse is left empty.
-  int parse(std::string_view plan_text, char *error, std::size_t error_size);
+    // Replaces the plan. 0, or -EINVAL with a message naming the bad item in
+    // `error`; a plan that fails to parse is left empty.
+    int parse(std::string_view plan_text, char *error, std::size_t error_size);
 
-  // Count one occurrence of an event or a call and say what to do with it.
-  fault_verdict on_event(std::string_view event);
-  fault_verdict on_call(std::string_view call);
+    // Count one occurrence of an event or a call and say what to do with it.
+    fault_verdict on_event(std::string_view event);
+    fault_verdict on_call(std::string_view call);
 
-  [[nodiscard]] std::size_t size() const { return count_; }
+    [[nodiscard]] std::size_t size() const { return count_; }
 
- private:
-  fault_verdict on_target(std::string_view target);
+private:
+    fault_verdict on_target(std::string_view target);
 
-  std::array<fault_rule, kMaxRules> rules_{};
-  std::size_t count_ = 0;
+    std::array<fault_rule, kMaxRules> rules_{};
+    std::size_t count_ = 0;
 };
 
-}  // namespace sdcore_sim
+} // namespace sdcore_sim

@@ -28,4 +28,4 @@ int read_interface_mac(const char *ifname, mac_address &mac);
 
 bool is_zero_mac(const uint8_t *bytes);
 
-}  // namespace sdcore_sim
+} // namespace sdcore_sim

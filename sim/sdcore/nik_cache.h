@@ -14,4 +14,4 @@ int nik_cache_store(const char *medium_dir, const mac_address &self, const mac_a
 int nik_cache_load(const char *medium_dir, const mac_address &self, const mac_address &peer,
                    key_digest &nik);
 
-}  // namespace sdcore_sim
+} // namespace sdcore_sim

@@ -21,7 +21,8 @@ using key_digest = std::array<uint8_t, 8>;
 key_digest digest(std::string_view purpose, std::span<const std::span<const uint8_t>> parts);
 
 // What an initiator sends to show it holds `key`, bound to a fresh nonce.
-key_digest key_proof(std::string_view purpose, const key_digest &nonce, std::span<const uint8_t> key);
+key_digest key_proof(std::string_view purpose, const key_digest &nonce,
+                     std::span<const uint8_t> key);
 
 // A key both sides of a pair derive alike from the two addresses and a
 // secret: the NAN identity key (NIK) after pairing setup, and the session key
@@ -41,4 +42,4 @@ uint8_t agree_bstrap_method(uint8_t publisher_methods, uint8_t subscriber_method
 // The same method in the subscriber's numbering.
 uint8_t subscriber_method(uint8_t publisher_method);
 
-}  // namespace sdcore_sim
+} // namespace sdcore_sim

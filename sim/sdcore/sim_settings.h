@@ -23,4 +23,4 @@ inline constexpr char kDefaultMedium[] = "/tmp/sdcore-sim";
 int load_settings(environment_lookup lookup, const char *ifname, engine_config &config, char *error,
                   std::size_t error_size);
 
-}  // namespace sdcore_sim
+} // namespace sdcore_sim

@@ -20,22 +20,23 @@ int64_t monotonic_us();
 void sim_log(const char *format, ...) __attribute__((format(printf, 1, 2)));
 
 class trace_log {
- public:
-  // An empty or null path turns the trace off. 0 or -errno.
-  int open(const char *path);
-  void close() { file_.reset(); }
-  [[nodiscard]] bool enabled() const { return file_.valid(); }
+public:
+    // An empty or null path turns the trace off. 0 or -errno.
+    int open(const char *path);
+    void close() { file_.reset(); }
+    [[nodiscard]] bool enabled() const { return file_.valid(); }
 
-  // One line stamped now, or at `time_us`.
-  void line(const char *kind, const char *name, const char *format, ...) __attribute__((format(printf, 4, 5)));
-  void line_at(int64_t time_us, const char *kind, const char *name, const char *format, ...)
-      __attribute__((format(printf, 5, 6)));
+    // One line stamped now, or at `time_us`.
+    void line(const char *kind, const char *name, const char *format, ...)
+        __attribute__((format(printf, 4, 5)));
+    void line_at(int64_t time_us, const char *kind, const char *name, const char *format, ...)
+        __attribute__((format(printf, 5, 6)));
 
- private:
-  void write_line(int64_t time_us, const char *kind, const char *name, const char *format, __builtin_va_list args)
-      __attribute__((format(printf, 5, 0)));
+private:
+    void write_line(int64_t time_us, const char *kind, const char *name, const char *format,
+                    __builtin_va_list args) __attribute__((format(printf, 5, 0)));
 
-  unique_fd file_;
+    unique_fd file_;
 };
 
-}  // namespace sdcore_sim
+} // namespace sdcore_sim

@@ -44,19 +44,19 @@ constexpr bool table_in_enum_order()
 }
 static_assert(table_in_enum_order(), "the table is indexed by Attr");
 
-}  // namespace
+} // namespace
 
-const std::array<AttrInfo, attr_count>& attribute_table()
+const std::array<AttrInfo, attr_count> &attribute_table()
 {
     return table;
 }
 
-const AttrInfo& info(Attr attr)
+const AttrInfo &info(Attr attr)
 {
     return table[static_cast<std::size_t>(attr)];
 }
 
-const char* group_dir(Group group)
+const char *group_dir(Group group)
 {
     switch (group) {
     case Group::common:
@@ -69,14 +69,14 @@ const char* group_dir(Group group)
     return "common_config";
 }
 
-const AttrInfo* find_attribute(std::string_view name)
+const AttrInfo *find_attribute(std::string_view name)
 {
     std::string_view dir;
     if (auto slash = name.find('/'); slash != std::string_view::npos) {
         dir = name.substr(0, slash);
         name = name.substr(slash + 1);
     }
-    for (const AttrInfo& a : table)
+    for (const AttrInfo &a : table)
         if (name == a.name && (dir.empty() || dir == group_dir(a.group)))
             return &a;
     return nullptr;
@@ -87,4 +87,4 @@ bool per_channel(Attr attr)
     return info(attr).group == Group::channel && attr != Attr::ch_num;
 }
 
-}  // namespace touchsim
+} // namespace touchsim

@@ -10,7 +10,11 @@ namespace touchsim {
 
 inline constexpr int channel_count = 9;
 
-enum class Group : uint8_t { common = 0, etc = 1, channel = 2 };
+enum class Group : uint8_t {
+    common = 0,
+    etc = 1,
+    channel = 2
+};
 
 enum class Attr : uint8_t {
     ctc_enable = 0,
@@ -39,24 +43,24 @@ inline constexpr std::size_t attr_count = 20;
 struct AttrInfo {
     Attr id;
     Group group;
-    const char* name;
+    const char *name;
     bool writable;
     // Values the driver accepts on a write; others are rejected with EINVAL.
     int32_t min;
     int32_t max;
 };
 
-const std::array<AttrInfo, attr_count>& attribute_table();
-const AttrInfo& info(Attr attr);
+const std::array<AttrInfo, attr_count> &attribute_table();
+const AttrInfo &info(Attr attr);
 
 // Finds an attribute by its name ("chx_mbias") or by its directory and name
 // ("chx_config/chx_mbias"); nullptr when there is none.
-const AttrInfo* find_attribute(std::string_view name);
+const AttrInfo *find_attribute(std::string_view name);
 
 // The directory name of a group under the device folder.
-const char* group_dir(Group group);
+const char *group_dir(Group group);
 
 // Whether the attribute reaches the channel selected through ch_num.
 bool per_channel(Attr attr);
 
-}  // namespace touchsim
+} // namespace touchsim

@@ -47,18 +47,18 @@ ControlResult error(std::string_view why)
     return {"error: " + std::string(why) + "\n"};
 }
 
-bool number(std::string_view text, int32_t& value)
+bool number(std::string_view text, int32_t &value)
 {
     return parse_value(text, value) == 0;
 }
 
 // A key names an attribute, with ":<channel>" for per-channel ones.
 struct Key {
-    const AttrInfo* attr = nullptr;
+    const AttrInfo *attr = nullptr;
     int ch = 0;
 };
 
-bool parse_key(std::string_view text, Key& key)
+bool parse_key(std::string_view text, Key &key)
 {
     std::string_view name = text;
     std::string_view channel;
@@ -78,7 +78,7 @@ bool parse_key(std::string_view text, Key& key)
     return true;
 }
 
-bool parse_channel(std::string_view text, int& ch)
+bool parse_channel(std::string_view text, int &ch)
 {
     int32_t value = 0;
     if (!number(text, value) || value < 0 || value >= channel_count)
@@ -87,11 +87,11 @@ bool parse_channel(std::string_view text, int& ch)
     return true;
 }
 
-ControlResult set_fault(TouchModel& model, const Words& w, bool reading)
+ControlResult set_fault(TouchModel &model, const Words &w, bool reading)
 {
     if (w.count < 2 || w.count > 3)
         return error(reading ? "usage: fail-read ATTR [ERRNO]" : "usage: fail-write ATTR [ERRNO]");
-    const AttrInfo* attr = find_attribute(w.word[1]);
+    const AttrInfo *attr = find_attribute(w.word[1]);
     if (attr == nullptr)
         return error("no attribute " + std::string(w.word[1]));
     int err = reading ? EIO : EINVAL;
@@ -104,9 +104,9 @@ ControlResult set_fault(TouchModel& model, const Words& w, bool reading)
     return {"ok\n"};
 }
 
-}  // namespace
+} // namespace
 
-ControlResult run_control_line(TouchModel& model, std::string_view line, double now)
+ControlResult run_control_line(TouchModel &model, std::string_view line, double now)
 {
     const Words w = split(line);
     if (w.count == 0 || w.word[0].front() == '#')
@@ -168,7 +168,7 @@ ControlResult run_control_line(TouchModel& model, std::string_view line, double 
     if (cmd == "missing" || cmd == "restore") {
         if (w.count != 2)
             return error("usage: " + std::string(cmd) + " ATTR");
-        const AttrInfo* attr = find_attribute(w.word[1]);
+        const AttrInfo *attr = find_attribute(w.word[1]);
         if (attr == nullptr)
             return error("no attribute " + std::string(w.word[1]));
         const bool missing = cmd == "missing";
@@ -186,4 +186,4 @@ ControlResult run_control_line(TouchModel& model, std::string_view line, double 
     return error("unknown command " + std::string(cmd));
 }
 
-}  // namespace touchsim
+} // namespace touchsim

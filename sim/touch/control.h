@@ -14,11 +14,11 @@ struct ControlResult {
     std::string reply;
     // Set when a file appeared or disappeared, so the file system can tell
     // the kernel to forget what it cached about it.
-    const AttrInfo* visibility_changed = nullptr;
+    const AttrInfo *visibility_changed = nullptr;
 };
 
 // Runs one command line against the model (blank lines and lines starting
 // with '#' do nothing). The commands are described in docs/board/touch.md.
-ControlResult run_control_line(TouchModel& model, std::string_view line, double now);
+ControlResult run_control_line(TouchModel &model, std::string_view line, double now);
 
-}  // namespace touchsim
+} // namespace touchsim

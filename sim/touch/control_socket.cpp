@@ -15,7 +15,7 @@ namespace touchsim {
 
 namespace {
 
-bool write_all(int fd, const std::string& text)
+bool write_all(int fd, const std::string &text)
 {
     size_t done = 0;
     while (done < text.size()) {
@@ -29,7 +29,7 @@ bool write_all(int fd, const std::string& text)
     return true;
 }
 
-}  // namespace
+} // namespace
 
 ControlSocket::~ControlSocket()
 {
@@ -41,7 +41,7 @@ ControlSocket::~ControlSocket()
         ::close(listen_fd_);
 }
 
-int ControlSocket::start(const std::string& path)
+int ControlSocket::start(const std::string &path)
 {
     sockaddr_un addr{};
     addr.sun_family = AF_UNIX;
@@ -52,7 +52,7 @@ int ControlSocket::start(const std::string& path)
     if (listen_fd_ < 0)
         return -errno;
     ::unlink(path.c_str());
-    if (::bind(listen_fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+    if (::bind(listen_fd_, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0 ||
         ::listen(listen_fd_, 8) != 0)
         return -errno;
     thread_ = std::thread([this] { serve(); });
@@ -67,7 +67,7 @@ void ControlSocket::serve()
         if (fd < 0) {
             if (errno == EINTR || errno == ECONNABORTED)
                 continue;
-            return;  // shut down
+            return; // shut down
         }
         serve_client(fd);
         ::close(fd);
@@ -102,4 +102,4 @@ void ControlSocket::serve_client(int fd)
     }
 }
 
-}  // namespace touchsim
+} // namespace touchsim

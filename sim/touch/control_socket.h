@@ -11,21 +11,21 @@ namespace touchsim {
 
 class ControlSocket {
 public:
-    explicit ControlSocket(Simulator& sim) : sim_(sim) {}
-    ControlSocket(const ControlSocket&) = delete;
-    ControlSocket& operator=(const ControlSocket&) = delete;
+    explicit ControlSocket(Simulator &sim) : sim_(sim) { }
+    ControlSocket(const ControlSocket &) = delete;
+    ControlSocket &operator=(const ControlSocket &) = delete;
     ~ControlSocket();
 
     // Binds `path` (replacing a stale socket) and starts serving. 0 or -errno.
-    int start(const std::string& path);
+    int start(const std::string &path);
 
 private:
     void serve();
     void serve_client(int fd);
 
-    Simulator& sim_;
+    Simulator &sim_;
     int listen_fd_ = -1;
     std::thread thread_;
 };
 
-}  // namespace touchsim
+} // namespace touchsim

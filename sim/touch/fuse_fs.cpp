@@ -31,12 +31,12 @@ constexpr fuse_ino_t first_attr_ino = 100; // + attribute index
 // invalidated explicitly, so the kernel may cache lookups for long.
 constexpr double cache_seconds = 3600.0;
 
-constexpr const char* ocp_name = "ocp";
-constexpr const char* device_name = "42010000.padprobe";
+constexpr const char *ocp_name = "ocp";
+constexpr const char *device_name = "42010000.padprobe";
 
-Simulator& sim_of(fuse_req_t req)
+Simulator &sim_of(fuse_req_t req)
 {
-    return *static_cast<Simulator*>(fuse_req_userdata(req));
+    return *static_cast<Simulator *>(fuse_req_userdata(req));
 }
 
 fuse_ino_t group_ino(Group g)
@@ -44,14 +44,14 @@ fuse_ino_t group_ino(Group g)
     return first_group_ino + static_cast<fuse_ino_t>(g);
 }
 
-const AttrInfo* attr_of(fuse_ino_t ino)
+const AttrInfo *attr_of(fuse_ino_t ino)
 {
     if (ino < first_attr_ino || ino >= first_attr_ino + attr_count)
         return nullptr;
     return &attribute_table()[ino - first_attr_ino];
 }
 
-fuse_ino_t attr_ino(const AttrInfo& a)
+fuse_ino_t attr_ino(const AttrInfo &a)
 {
     return first_attr_ino + static_cast<fuse_ino_t>(a.id);
 }
@@ -62,7 +62,7 @@ bool is_dir(fuse_ino_t ino)
            (ino >= first_group_ino && ino < first_group_ino + 3);
 }
 
-bool fill_stat(fuse_ino_t ino, struct stat& st)
+bool fill_stat(fuse_ino_t ino, struct stat &st)
 {
     st = {};
     st.st_ino = ino;
@@ -71,12 +71,12 @@ bool fill_stat(fuse_ino_t ino, struct stat& st)
         st.st_nlink = 2;
         return true;
     }
-    const AttrInfo* a = attr_of(ino);
+    const AttrInfo *a = attr_of(ino);
     if (a == nullptr)
         return false;
     st.st_mode = S_IFREG | (a->writable ? 0644 : 0444);
     st.st_nlink = 1;
-    st.st_size = 4096;  // what sysfs reports for every attribute
+    st.st_size = 4096; // what sysfs reports for every attribute
     return true;
 }
 
@@ -86,10 +86,10 @@ struct Child {
     fuse_ino_t ino;
 };
 
-int children(Simulator& sim, fuse_ino_t dir, Child* out, int max)
+int children(Simulator &sim, fuse_ino_t dir, Child *out, int max)
 {
     int n = 0;
-    auto add = [&](const char* name, fuse_ino_t ino) {
+    auto add = [&](const char *name, fuse_ino_t ino) {
         if (n < max)
             out[n++] = {name, ino};
     };
@@ -102,14 +102,14 @@ int children(Simulator& sim, fuse_ino_t dir, Child* out, int max)
             add(group_dir(g), group_ino(g));
     } else if (dir >= first_group_ino && dir < first_group_ino + 3) {
         const std::lock_guard guard(sim.lock);
-        for (const AttrInfo& a : attribute_table())
+        for (const AttrInfo &a : attribute_table())
             if (group_ino(a.group) == dir && !sim.model.is_missing(a.id))
                 add(a.name, attr_ino(a));
     }
     return n;
 }
 
-void op_lookup(fuse_req_t req, fuse_ino_t parent, const char* name)
+void op_lookup(fuse_req_t req, fuse_ino_t parent, const char *name)
 {
     Child list[attr_count];
     const int n = children(sim_of(req), parent, list, static_cast<int>(attr_count));
@@ -127,7 +127,7 @@ void op_lookup(fuse_req_t req, fuse_ino_t parent, const char* name)
     fuse_reply_err(req, ENOENT);
 }
 
-void op_getattr(fuse_req_t req, fuse_ino_t ino, fuse_file_info*)
+void op_getattr(fuse_req_t req, fuse_ino_t ino, fuse_file_info *)
 {
     struct stat st;
     if (!fill_stat(ino, st)) {
@@ -138,12 +138,12 @@ void op_getattr(fuse_req_t req, fuse_ino_t ino, fuse_file_info*)
 }
 
 // Truncation (a shell's "echo 3 > ch_num") means nothing to an attribute.
-void op_setattr(fuse_req_t req, fuse_ino_t ino, struct stat*, int, fuse_file_info* fi)
+void op_setattr(fuse_req_t req, fuse_ino_t ino, struct stat *, int, fuse_file_info *fi)
 {
     op_getattr(req, ino, fi);
 }
 
-void op_readdir(fuse_req_t req, fuse_ino_t ino, size_t size, off_t off, fuse_file_info*)
+void op_readdir(fuse_req_t req, fuse_ino_t ino, size_t size, off_t off, fuse_file_info *)
 {
     if (!is_dir(ino)) {
         fuse_reply_err(req, ENOTDIR);
@@ -154,7 +154,7 @@ void op_readdir(fuse_req_t req, fuse_ino_t ino, size_t size, off_t off, fuse_fil
     std::string buf(size, '\0');
     size_t used = 0;
     for (int i = static_cast<int>(off); i < n; ++i) {
-        struct stat st{};
+        struct stat st { };
         fill_stat(list[i].ino, st);
         const size_t need = fuse_add_direntry(req, buf.data() + used, size - used,
                                               list[i].name.c_str(), &st, i + 1);
@@ -173,15 +173,15 @@ struct OpenFile {
     bool shown = false;
 };
 
-void op_open(fuse_req_t req, fuse_ino_t ino, fuse_file_info* fi)
+void op_open(fuse_req_t req, fuse_ino_t ino, fuse_file_info *fi)
 {
-    const AttrInfo* a = attr_of(ino);
+    const AttrInfo *a = attr_of(ino);
     if (a == nullptr) {
         fuse_reply_err(req, EISDIR);
         return;
     }
     {
-        Simulator& sim = sim_of(req);
+        Simulator &sim = sim_of(req);
         const std::lock_guard guard(sim.lock);
         if (sim.model.is_missing(a->id)) {
             fuse_reply_err(req, ENOENT);
@@ -195,20 +195,20 @@ void op_open(fuse_req_t req, fuse_ino_t ino, fuse_file_info* fi)
     fi->direct_io = 1;
     fi->fh = reinterpret_cast<uintptr_t>(new OpenFile{a->id, {}, false});
     if (fuse_reply_open(req, fi) != 0)
-        delete reinterpret_cast<OpenFile*>(fi->fh);
+        delete reinterpret_cast<OpenFile *>(fi->fh);
 }
 
-void op_release(fuse_req_t req, fuse_ino_t, fuse_file_info* fi)
+void op_release(fuse_req_t req, fuse_ino_t, fuse_file_info *fi)
 {
-    delete reinterpret_cast<OpenFile*>(fi->fh);
+    delete reinterpret_cast<OpenFile *>(fi->fh);
     fuse_reply_err(req, 0);
 }
 
-void op_read(fuse_req_t req, fuse_ino_t, size_t size, off_t off, fuse_file_info* fi)
+void op_read(fuse_req_t req, fuse_ino_t, size_t size, off_t off, fuse_file_info *fi)
 {
-    auto* file = reinterpret_cast<OpenFile*>(fi->fh);
+    auto *file = reinterpret_cast<OpenFile *>(fi->fh);
     if (off == 0 || !file->shown) {
-        Simulator& sim = sim_of(req);
+        Simulator &sim = sim_of(req);
         int32_t value = 0;
         int err = 0;
         {
@@ -230,11 +230,10 @@ void op_read(fuse_req_t req, fuse_ino_t, size_t size, off_t off, fuse_file_info*
     fuse_reply_buf(req, file->text.data() + offset, std::min(size, file->text.size() - offset));
 }
 
-void op_write(fuse_req_t req, fuse_ino_t, const char* buf, size_t size, off_t,
-              fuse_file_info* fi)
+void op_write(fuse_req_t req, fuse_ino_t, const char *buf, size_t size, off_t, fuse_file_info *fi)
 {
-    auto* file = reinterpret_cast<OpenFile*>(fi->fh);
-    Simulator& sim = sim_of(req);
+    auto *file = reinterpret_cast<OpenFile *>(fi->fh);
+    Simulator &sim = sim_of(req);
     const std::string_view text(buf, size);
     int err = 0;
     {
@@ -266,19 +265,19 @@ fuse_lowlevel_ops make_ops()
 
 const fuse_lowlevel_ops tree_ops = make_ops();
 
-}  // namespace
+} // namespace
 
-const fuse_lowlevel_ops& attribute_tree_ops()
+const fuse_lowlevel_ops &attribute_tree_ops()
 {
     return tree_ops;
 }
 
-void forget_attribute_entry(Simulator& sim, const AttrInfo& attr)
+void forget_attribute_entry(Simulator &sim, const AttrInfo &attr)
 {
     if (sim.session == nullptr)
         return;
-    const char* name = attr.name;
+    const char *name = attr.name;
     fuse_lowlevel_notify_inval_entry(sim.session, group_ino(attr.group), name, std::strlen(name));
 }
 
-}  // namespace touchsim
+} // namespace touchsim

@@ -8,10 +8,10 @@ struct fuse_lowlevel_ops;
 namespace touchsim {
 
 // The operations of the tree; their userdata is the Simulator.
-const fuse_lowlevel_ops& attribute_tree_ops();
+const fuse_lowlevel_ops &attribute_tree_ops();
 
 // Makes the kernel drop its cached entry for an attribute that was removed
 // or restored. Call without holding the simulator's lock.
-void forget_attribute_entry(Simulator& sim, const AttrInfo& attr);
+void forget_attribute_entry(Simulator &sim, const AttrInfo &attr);
 
-}  // namespace touchsim
+} // namespace touchsim

@@ -34,7 +34,7 @@ void print_usage()
     std::fputs("usage: touchsim --mount DIR --state DIR [--init FILE] [--seed N]\n", stderr);
 }
 
-bool parse_options(int argc, char** argv, Options& opt)
+bool parse_options(int argc, char **argv, Options &opt)
 {
     static const option longopts[] = {
         {"mount", required_argument, nullptr, 'm'},
@@ -56,7 +56,7 @@ bool parse_options(int argc, char** argv, Options& opt)
             opt.init = optarg;
             break;
         case 'r': {
-            char* end = nullptr;
+            char *end = nullptr;
             const unsigned long seed = std::strtoul(optarg, &end, 10);
             if (*optarg == '\0' || *end != '\0' || seed > UINT32_MAX) {
                 std::fprintf(stderr, "touchsim: bad --seed '%s'\n", optarg);
@@ -72,7 +72,7 @@ bool parse_options(int argc, char** argv, Options& opt)
     return !opt.mount.empty() && !opt.state.empty();
 }
 
-bool run_init_file(touchsim::Simulator& sim, const std::string& path)
+bool run_init_file(touchsim::Simulator &sim, const std::string &path)
 {
     std::ifstream in(path);
     if (!in) {
@@ -85,15 +85,14 @@ bool run_init_file(touchsim::Simulator& sim, const std::string& path)
         ++number;
         const auto result = touchsim::run_control_line(sim.model, line, touchsim::monotonic_now());
         if (result.reply.rfind("error", 0) == 0) {
-            std::fprintf(stderr, "touchsim: %s:%d: %s", path.c_str(), number,
-                         result.reply.c_str());
+            std::fprintf(stderr, "touchsim: %s:%d: %s", path.c_str(), number, result.reply.c_str());
             return false;
         }
     }
     return true;
 }
 
-int run(const Options& opt)
+int run(const Options &opt)
 {
     touchsim::Simulator sim;
     sim.model = touchsim::TouchModel(opt.seed);
@@ -109,10 +108,10 @@ int run(const Options& opt)
     char arg0[] = "touchsim";
     char arg1[] = "-o";
     char arg2[] = "fsname=touchsim,subtype=touchsim";
-    char* fuse_argv[] = {arg0, arg1, arg2, nullptr};
+    char *fuse_argv[] = {arg0, arg1, arg2, nullptr};
     fuse_args args = FUSE_ARGS_INIT(3, fuse_argv);
-    const fuse_lowlevel_ops& ops = touchsim::attribute_tree_ops();
-    fuse_session* se = fuse_session_new(&args, &ops, sizeof ops, &sim);
+    const fuse_lowlevel_ops &ops = touchsim::attribute_tree_ops();
+    fuse_session *se = fuse_session_new(&args, &ops, sizeof ops, &sim);
     if (se == nullptr) {
         fuse_opt_free_args(&args);
         return 1;
@@ -143,9 +142,9 @@ int run(const Options& opt)
     return status;
 }
 
-}  // namespace
+} // namespace
 
-int main(int argc, char** argv)
+int main(int argc, char **argv)
 {
     Options opt;
     if (!parse_options(argc, argv, opt)) {

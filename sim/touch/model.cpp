@@ -40,7 +40,7 @@ int32_t clamp_reading(double value)
     return static_cast<int32_t>(std::clamp(std::lround(value), 0L, 65535L));
 }
 
-}  // namespace
+} // namespace
 
 TouchModel::TouchModel(uint32_t seed) : random_state_(seed != 0 ? seed : 1)
 {
@@ -55,7 +55,7 @@ TouchModel::TouchModel(uint32_t seed) : random_state_(seed != 0 ? seed : 1)
     }
 }
 
-int32_t& TouchModel::setting(Attr attr, int ch)
+int32_t &TouchModel::setting(Attr attr, int ch)
 {
     if (per_channel(attr))
         return channel_[static_cast<std::size_t>(ch)][index(attr)];
@@ -65,7 +65,7 @@ int32_t& TouchModel::setting(Attr attr, int ch)
 int32_t TouchModel::level(int ch) const
 {
     const auto c = static_cast<std::size_t>(ch);
-    const ChannelModel& m = model_[c];
+    const ChannelModel &m = model_[c];
     return m.offset + m.gain * channel_[c][index(Attr::chx_mbias)];
 }
 
@@ -96,7 +96,7 @@ void TouchModel::recalibrate_baseline(int ch, double now)
 int32_t TouchModel::touch_depth(int ch, double now) const
 {
     int32_t depth = 0;
-    for (const Touch& t : touches_)
+    for (const Touch &t : touches_)
         if (t.ch == ch && t.start <= now && now < t.end)
             depth += t.depth;
     return depth;
@@ -105,8 +105,8 @@ int32_t TouchModel::touch_depth(int ch, double now) const
 // The driver reports the strength of the latest touch it saw.
 int32_t TouchModel::last_touch_depth(double now) const
 {
-    const Touch* last = nullptr;
-    for (const Touch& t : touches_)
+    const Touch *last = nullptr;
+    for (const Touch &t : touches_)
         if (t.start <= now && (last == nullptr || t.start >= last->start))
             last = &t;
     return last != nullptr ? last->depth : 0;
@@ -148,7 +148,7 @@ int32_t TouchModel::measure(Attr attr, int ch, double now)
     }
 }
 
-int TouchModel::read(Attr attr, double now, int32_t& value)
+int TouchModel::read(Attr attr, double now, int32_t &value)
 {
     if (int err = read_error_[index(attr)]; err != 0)
         return -err;
@@ -158,7 +158,7 @@ int TouchModel::read(Attr attr, double now, int32_t& value)
 
 int TouchModel::write(Attr attr, std::string_view text, double now)
 {
-    const AttrInfo& a = info(attr);
+    const AttrInfo &a = info(attr);
     if (!a.writable)
         return -EACCES;
     if (int err = write_error_[index(attr)]; err != 0)
@@ -250,4 +250,4 @@ void TouchModel::add_touch(int ch, int32_t depth, double start, double end)
     touches_.push_back({ch, depth, start, end});
 }
 
-}  // namespace touchsim
+} // namespace touchsim

@@ -27,7 +27,7 @@ public:
 
     // The driver side: what reads and writes of the attribute files do.
     // Both return 0 or a negative errno (a rejected value, an injected fault).
-    int read(Attr attr, double now, int32_t& value);
+    int read(Attr attr, double now, int32_t &value);
     int write(Attr attr, std::string_view text, double now);
     int selected_channel() const { return selected_; }
 
@@ -60,7 +60,7 @@ private:
     };
 
     static std::size_t index(Attr attr) { return static_cast<std::size_t>(attr); }
-    int32_t& setting(Attr attr, int ch);
+    int32_t &setting(Attr attr, int ch);
     int32_t level(int ch) const;
     void settle_baseline(int ch, double now);
     void recalibrate_baseline(int ch, double now);
@@ -87,4 +87,4 @@ private:
     std::array<int, attr_count> write_error_{};
 };
 
-}  // namespace touchsim
+} // namespace touchsim

@@ -12,4 +12,4 @@ double monotonic_now()
     return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
 }
 
-}  // namespace touchsim
+} // namespace touchsim

@@ -17,10 +17,10 @@ struct Simulator {
     WriteLog writes;
     // Set once the file system is mounted, so a control command that makes a
     // file appear or disappear can make the kernel forget its cached entry.
-    fuse_session* session = nullptr;
+    fuse_session *session = nullptr;
 };
 
 // Seconds on the monotonic clock, the time base of the model and the log.
 double monotonic_now();
 
-}  // namespace touchsim
+} // namespace touchsim

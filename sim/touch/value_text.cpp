@@ -5,7 +5,7 @@
 
 namespace touchsim {
 
-int parse_value(std::string_view text, int32_t& value)
+int parse_value(std::string_view text, int32_t &value)
 {
     if (!text.empty() && text.back() == '\n')
         text.remove_suffix(1);
@@ -37,4 +37,4 @@ std::string format_value(int32_t value)
     return std::to_string(value) + "\n";
 }
 
-}  // namespace touchsim
+} // namespace touchsim

@@ -11,7 +11,7 @@ namespace {
 
 struct ErrnoName {
     int value;
-    const char* name;
+    const char *name;
 };
 constexpr std::array<ErrnoName, 10> errno_names{{
     {EPERM, "EPERM"},
@@ -26,11 +26,11 @@ constexpr std::array<ErrnoName, 10> errno_names{{
     {ETIMEDOUT, "ETIMEDOUT"},
 }};
 
-}  // namespace
+} // namespace
 
 std::string errno_name(int err)
 {
-    for (const ErrnoName& e : errno_names)
+    for (const ErrnoName &e : errno_names)
         if (e.value == err)
             return e.name;
     return std::to_string(err);
@@ -38,7 +38,7 @@ std::string errno_name(int err)
 
 int errno_from_name(std::string_view name)
 {
-    for (const ErrnoName& e : errno_names)
+    for (const ErrnoName &e : errno_names)
         if (name == e.name)
             return e.value;
     int value = 0;
@@ -73,7 +73,7 @@ std::string escape_text(std::string_view text)
     return out;
 }
 
-std::string write_log_line(double now, const AttrInfo& attr, int channel, std::string_view text,
+std::string write_log_line(double now, const AttrInfo &attr, int channel, std::string_view text,
                            int result)
 {
     char stamp[32];
@@ -99,13 +99,13 @@ WriteLog::~WriteLog()
         std::fclose(file_);
 }
 
-int WriteLog::open(const std::string& path)
+int WriteLog::open(const std::string &path)
 {
     file_ = std::fopen(path.c_str(), "we");
     return file_ != nullptr ? 0 : -errno;
 }
 
-void WriteLog::record(double now, const AttrInfo& attr, int channel, std::string_view text,
+void WriteLog::record(double now, const AttrInfo &attr, int channel, std::string_view text,
                       int result)
 {
     if (file_ == nullptr)
@@ -115,4 +115,4 @@ void WriteLog::record(double now, const AttrInfo& attr, int channel, std::string
     std::fflush(file_);
 }
 
-}  // namespace touchsim
+} // namespace touchsim

@@ -12,7 +12,7 @@ namespace touchsim {
 // One tab-separated line per write:
 //   <seconds, monotonic> <dir>/<name> <channel or -> <text, escaped> <ok | errno name>
 // The channel is the one selected when a chx_ attribute was written.
-std::string write_log_line(double now, const AttrInfo& attr, int channel, std::string_view text,
+std::string write_log_line(double now, const AttrInfo &attr, int channel, std::string_view text,
                            int result);
 
 // Text with tabs, newlines, backslashes and non-printing bytes as C escapes.
@@ -26,18 +26,18 @@ int errno_from_name(std::string_view name);
 class WriteLog {
 public:
     WriteLog() = default;
-    WriteLog(const WriteLog&) = delete;
-    WriteLog& operator=(const WriteLog&) = delete;
+    WriteLog(const WriteLog &) = delete;
+    WriteLog &operator=(const WriteLog &) = delete;
     ~WriteLog();
 
     // 0 or -errno.
-    int open(const std::string& path);
+    int open(const std::string &path);
     // Appends and flushes, so a test reading the file sees every write that
     // has been answered.
-    void record(double now, const AttrInfo& attr, int channel, std::string_view text, int result);
+    void record(double now, const AttrInfo &attr, int channel, std::string_view text, int result);
 
 private:
-    std::FILE* file_ = nullptr;
+    std::FILE *file_ = nullptr;
 };
 
-}  // namespace touchsim
+} // namespace touchsim

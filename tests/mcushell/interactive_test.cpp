@@ -14,7 +14,7 @@ namespace {
 
 struct Sent {
     unsigned length;
-    std::string text;   // the whole 128-byte field
+    std::string text; // the whole 128-byte field
 };
 
 class RecordingSink final : public CommandSink {

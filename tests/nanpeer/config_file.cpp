@@ -32,39 +32,46 @@ constexpr const char *kExample = R"({
   }
 })";
 
-json_object *parent_of(json_object *document, const std::string &path, std::string &last) {
-  json_object *parent = document;
-  std::size_t start = 0;
-  for (std::size_t dot = path.find('.'); dot != std::string::npos; dot = path.find('.', start)) {
-    json_object *child = nullptr;
-    json_object_object_get_ex(parent, path.substr(start, dot - start).c_str(), &child);
-    parent = child;
-    start = dot + 1;
-  }
-  last = path.substr(start);
-  return parent;
+json_object *parent_of(json_object *document, const std::string &path, std::string &last)
+{
+    json_object *parent = document;
+    std::size_t start = 0;
+    for (std::size_t dot = path.find('.'); dot != std::string::npos; dot = path.find('.', start)) {
+        json_object *child = nullptr;
+        json_object_object_get_ex(parent, path.substr(start, dot - start).c_str(), &child);
+        parent = child;
+        start = dot + 1;
+    }
+    last = path.substr(start);
+    return parent;
 }
 
-}  // namespace
+} // namespace
 
-json_document example_config() { return json_document(json_tokener_parse(kExample)); }
-
-void set_member(json_object *document, const std::string &path, json_object *value) {
-  std::string key;
-  json_object *parent = parent_of(document, path, key);
-  ASSERT_NE(parent, nullptr) << path;
-  json_object_object_add(parent, key.c_str(), value);
+json_document example_config()
+{
+    return json_document(json_tokener_parse(kExample));
 }
 
-void remove_member(json_object *document, const std::string &path) {
-  std::string key;
-  json_object *parent = parent_of(document, path, key);
-  ASSERT_NE(parent, nullptr) << path;
-  json_object_object_del(parent, key.c_str());
+void set_member(json_object *document, const std::string &path, json_object *value)
+{
+    std::string key;
+    json_object *parent = parent_of(document, path, key);
+    ASSERT_NE(parent, nullptr) << path;
+    json_object_object_add(parent, key.c_str(), value);
 }
 
-std::string write_config(json_object *document) {
-  const std::string path = test_folder() + "/nanpeer.json";
-  json_object_to_file(path.c_str(), document);
-  return path;
+void remove_member(json_object *document, const std::string &path)
+{
+    std::string key;
+    json_object *parent = parent_of(document, path, key);
+    ASSERT_NE(parent, nullptr) << path;
+    json_object_object_del(parent, key.c_str());
+}
+
+std::string write_config(json_object *document)
+{
+    const std::string path = test_folder() + "/nanpeer.json";
+    json_object_to_file(path.c_str(), document);
+    return path;
 }

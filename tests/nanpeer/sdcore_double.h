@@ -13,12 +13,12 @@
 namespace sdcore_double {
 
 struct recorded_call {
-  std::string name;
-  long number = -1;  // radio index or ndp_id, where the call has one
-  int flag = -1;     // the -b flag of publish and subscribe
-  const void *pointer = nullptr;
-  std::vector<uint8_t> bytes;       // what the pointer pointed at, at the call
-  std::vector<uint8_t> tool_paths;  // publish and subscribe only
+    std::string name;
+    long number = -1; // radio index or ndp_id, where the call has one
+    int flag = -1;    // the -b flag of publish and subscribe
+    const void *pointer = nullptr;
+    std::vector<uint8_t> bytes;      // what the pointer pointed at, at the call
+    std::vector<uint8_t> tool_paths; // publish and subscribe only
 };
 
 // Forgets the calls and the chosen results (every call returns 0 again).
@@ -35,8 +35,9 @@ void set_call_observer(std::function<void(const recorded_call &)> observer);
 // callback has returned.
 void deliver(uint32_t event_id, const void *record, int length);
 template <typename Record>
-void deliver(uint32_t event_id, const Record &record) {
-  deliver(event_id, &record, static_cast<int>(sizeof record));
+void deliver(uint32_t event_id, const Record &record)
+{
+    deliver(event_id, &record, static_cast<int>(sizeof record));
 }
 
-}  // namespace sdcore_double
+} // namespace sdcore_double

@@ -11,23 +11,24 @@
 namespace {
 
 struct call_log {
-  call_log() {
-    const char *path = std::getenv("NANPEER_DOUBLE_LOG");
-    if (path == nullptr) {
-      return;
+    call_log()
+    {
+        const char *path = std::getenv("NANPEER_DOUBLE_LOG");
+        if (path == nullptr) {
+            return;
+        }
+        const std::string file = path;
+        sdcore_double::set_call_observer([file](const sdcore_double::recorded_call &call) {
+            static std::mutex mutex;
+            std::lock_guard<std::mutex> lock(mutex);
+            if (FILE *out = std::fopen(file.c_str(), "ae")) {
+                std::fprintf(out, "%s %ld %d\n", call.name.c_str(), call.number, call.flag);
+                std::fclose(out);
+            }
+        });
     }
-    const std::string file = path;
-    sdcore_double::set_call_observer([file](const sdcore_double::recorded_call &call) {
-      static std::mutex mutex;
-      std::lock_guard<std::mutex> lock(mutex);
-      if (FILE *out = std::fopen(file.c_str(), "ae")) {
-        std::fprintf(out, "%s %ld %d\n", call.name.c_str(), call.number, call.flag);
-        std::fclose(out);
-      }
-    });
-  }
 };
 
 const call_log installed;
 
-}  // namespace
+} // namespace

@@ -14,23 +14,26 @@
 
 // Everything written to a descriptor (1 or 2) between start and finish.
 class output_capture {
- public:
-  explicit output_capture(int fd = 1);
-  ~output_capture();
-  output_capture(const output_capture &) = delete;
-  output_capture &operator=(const output_capture &) = delete;
-  std::string finish();
+public:
+    explicit output_capture(int fd = 1);
+    ~output_capture();
+    output_capture(const output_capture &) = delete;
+    output_capture &operator=(const output_capture &) = delete;
+    std::string finish();
 
- private:
-  int fd_;
-  int saved_ = -1;
-  int file_ = -1;
+private:
+    int fd_;
+    int saved_ = -1;
+    int file_ = -1;
 };
 
 // Expected log lines: "[nanpeer] " and the text in the colour sequences.
 std::string info(const std::string &text);
 std::string warning(const std::string &text);
-inline std::string debug(const std::string &text) { return info(text); }
+inline std::string debug(const std::string &text)
+{
+    return info(text);
+}
 
 // A folder of its own for each test, removed afterwards.
 std::string test_folder();
@@ -44,9 +47,9 @@ void clear_shell_commands();
 // Resets the service table, the process-wide values and the library double;
 // runs the response timer's thread for the test.
 class nanpeer_test : public ::testing::Test {
- protected:
-  void SetUp() override;
-  void TearDown() override;
+protected:
+    void SetUp() override;
+    void TearDown() override;
 };
 
 // A slot prepared as start-up would, with the library's own address set.

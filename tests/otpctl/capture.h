@@ -7,7 +7,7 @@
 
 class CapturedFile {
 public:
-    CapturedFile() : file_(open_memstream(&data_, &size_)) {}
+    CapturedFile() : file_(open_memstream(&data_, &size_)) { }
     ~CapturedFile()
     {
         if (file_ != nullptr)

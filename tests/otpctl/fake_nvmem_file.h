@@ -9,9 +9,9 @@
 
 struct FakeNvmem {
     std::vector<std::byte> image = std::vector<std::byte>(256);
-    bool missing = false;    // open fails with ENOENT
-    int read_error = 0;      // read_at answers -read_error
-    int write_error = 0;     // write_at answers -write_error
+    bool missing = false;        // open fails with ENOENT
+    int read_error = 0;          // read_at answers -read_error
+    int write_error = 0;         // write_at answers -write_error
     ssize_t transfer_limit = -1; // at most this many bytes per transfer
     // What the tool asked for.
     std::string opened_path;

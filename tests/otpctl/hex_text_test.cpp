@@ -52,5 +52,7 @@ TEST(HexText, HexTextAcceptsOnlyDigitsAndLetters_a_to_f)
     EXPECT_FALSE(is_hex_text("g"));
     EXPECT_FALSE(is_hex_text("1 2"));
     EXPECT_FALSE(is_hex_text("-1"));
-    EXPECT_FALSE(is_hex_text(std::string_view{"1\0" "2", 3}));
+    EXPECT_FALSE(is_hex_text(std::string_view{"1\0"
+                                              "2",
+                                              3}));
 }

@@ -131,7 +131,8 @@ TEST(Options, WriteValueMustBeHexAndCoverTheLength)
     EXPECT_EQ(parse({"wraw", "0", "1", "abc"}).result, ParseResult::ok);
     EXPECT_EQ(parse({"wraw", "0", "9", "abc"}).result, ParseResult::ok);
 
-    expect_rejected({"wraw", "0", "3", "a1b2"}, "length 3 is more than the 2 bytes the value gives");
+    expect_rejected({"wraw", "0", "3", "a1b2"},
+                    "length 3 is more than the 2 bytes the value gives");
     expect_rejected({"wraw", "0", "1", ""}, "length 1 is more than the 0 bytes the value gives");
     expect_rejected({"wraw", "0", "1", "0x"},
                     "value '0x' is not hexadecimal (digits 0-9 a-f, two a byte)");

@@ -16,23 +16,23 @@ class AttrDir {
 public:
     AttrDir();
     ~AttrDir();
-    AttrDir(const AttrDir&) = delete;
-    AttrDir& operator=(const AttrDir&) = delete;
+    AttrDir(const AttrDir &) = delete;
+    AttrDir &operator=(const AttrDir &) = delete;
 
-    std::string path(AttrGroup group, const char* name) const;
+    std::string path(AttrGroup group, const char *name) const;
     // Replaces the file with exactly this text.
-    void set(AttrGroup group, const char* name, const std::string& text) const;
+    void set(AttrGroup group, const char *name, const std::string &text) const;
     // The file's whole text; "<missing>" when there is none.
-    std::string get(AttrGroup group, const char* name) const;
-    void remove(AttrGroup group, const char* name) const;
+    std::string get(AttrGroup group, const char *name) const;
+    void remove(AttrGroup group, const char *name) const;
     // A directory in place of the file: opening it for reading works, reading fails.
-    void make_unreadable(AttrGroup group, const char* name) const;
+    void make_unreadable(AttrGroup group, const char *name) const;
     // A link to /dev/full in place of the file: every write fails.
-    void make_unwritable(AttrGroup group, const char* name) const;
+    void make_unwritable(AttrGroup group, const char *name) const;
     // A FIFO in place of the file, for tests that play the driver.
-    void make_fifo(AttrGroup group, const char* name) const;
+    void make_fifo(AttrGroup group, const char *name) const;
 
-    const std::string& root() const { return root_; }
+    const std::string &root() const { return root_; }
 
 private:
     std::string root_;

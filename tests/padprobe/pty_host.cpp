@@ -65,7 +65,8 @@ void PtyHost::read_loop()
 
 void PtyHost::send(std::string_view bytes) const
 {
-    ASSERT_EQ(::write(master_.get(), bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    ASSERT_EQ(::write(master_.get(), bytes.data(), bytes.size()),
+              static_cast<ssize_t>(bytes.size()));
 }
 
 std::string PtyHost::wait_for_bytes(size_t length)
@@ -81,7 +82,7 @@ std::string PtyHost::take()
     return all;
 }
 
-uint32_t sequence_of(const std::string& frame)
+uint32_t sequence_of(const std::string &frame)
 {
     uint32_t sequence = 0;
     for (size_t i = 0; i < 4; ++i)
@@ -93,11 +94,12 @@ testing::AssertionResult contains(std::string_view text, std::string_view part)
 {
     if (text.find(part) != std::string_view::npos)
         return testing::AssertionSuccess();
-    return testing::AssertionFailure() << testing::PrintToString(std::string{text}) << "\n  does not hold\n"
-                                       << testing::PrintToString(std::string{part});
+    return testing::AssertionFailure()
+           << testing::PrintToString(std::string{text}) << "\n  does not hold\n"
+           << testing::PrintToString(std::string{part});
 }
 
-std::string status_answer(const char* type)
+std::string status_answer(const char *type)
 {
     return std::string{"{\n\t\"type\":\t\""} + type + "\"\n}";
 }
@@ -106,12 +108,14 @@ Stream split_stream(std::string_view bytes)
 {
     Stream out;
     while (!bytes.empty()) {
-        if (bytes.substr(0, 4) == "data" || (bytes.size() < 4 && std::string_view{"data"}.starts_with(bytes))) {
+        if (bytes.substr(0, 4) == "data" ||
+            (bytes.size() < 4 && std::string_view{"data"}.starts_with(bytes))) {
             if (bytes.size() < 14) {
                 out.rest = bytes;
                 break;
             }
-            const size_t length = static_cast<uint8_t>(bytes[11]) | static_cast<size_t>(static_cast<uint8_t>(bytes[12])) << 8;
+            const size_t length = static_cast<uint8_t>(bytes[11]) |
+                                  static_cast<size_t>(static_cast<uint8_t>(bytes[12])) << 8;
             if (bytes.size() < 14 + length) {
                 out.rest = bytes;
                 break;
@@ -130,7 +134,8 @@ Stream split_stream(std::string_view bytes)
             out.order += 'a';
             bytes.remove_prefix(end + 1);
         } else {
-            ADD_FAILURE() << "stray bytes in the stream: " << testing::PrintToString(std::string{bytes.substr(0, 32)});
+            ADD_FAILURE() << "stray bytes in the stream: "
+                          << testing::PrintToString(std::string{bytes.substr(0, 32)});
             break;
         }
     }

@@ -19,14 +19,14 @@ public:
     // Opens a pty and has the tool open and configure its slave end.
     PtyHost();
     ~PtyHost();
-    PtyHost(const PtyHost&) = delete;
-    PtyHost& operator=(const PtyHost&) = delete;
+    PtyHost(const PtyHost &) = delete;
+    PtyHost &operator=(const PtyHost &) = delete;
 
     // What the tool wrote right after configuring the line.
-    const std::string& greeting() const { return greeting_; }
+    const std::string &greeting() const { return greeting_; }
     // The tool's configured UART descriptor.
     int uart() const { return uart_.get(); }
-    const std::string& device() const { return device_; }
+    const std::string &device() const { return device_; }
 
     void send(std::string_view bytes) const;
     // Closes the host's end, as a host that goes away does.
@@ -63,7 +63,7 @@ private:
 testing::AssertionResult contains(std::string_view text, std::string_view part);
 
 // A JSON answer as the tool lays out a one-member object.
-std::string status_answer(const char* type);
+std::string status_answer(const char *type);
 
 // Splits what the tool sent into answers and frames; fails the test on
 // bytes that are neither. Frames are returned whole, header and payload.
@@ -74,7 +74,7 @@ struct Stream {
     std::string rest;  // an output not yet complete
 };
 // A frame's sequence number.
-uint32_t sequence_of(const std::string& frame);
+uint32_t sequence_of(const std::string &frame);
 Stream split_stream(std::string_view bytes);
 
 } // namespace padprobe_test

@@ -31,8 +31,9 @@ protected:
     std::string next_answer()
     {
         const size_t wanted = answers_seen_ + 1;
-        const std::string got =
-            host.wait_for([wanted](std::string_view bytes) { return split_stream(bytes).answers.size() >= wanted; });
+        const std::string got = host.wait_for([wanted](std::string_view bytes) {
+            return split_stream(bytes).answers.size() >= wanted;
+        });
         const Stream stream = split_stream(got);
         if (stream.answers.size() < wanted) {
             ADD_FAILURE() << "no answer came";
@@ -42,7 +43,10 @@ protected:
     }
 
     // Everything the tool sent since the server started.
-    Stream stream() { return split_stream(host.wait_for([](std::string_view) { return true; })); }
+    Stream stream()
+    {
+        return split_stream(host.wait_for([](std::string_view) { return true; }));
+    }
 
     AttrDir dir;
     PtyHost host;

@@ -21,7 +21,7 @@ namespace {
 // the test holds both ends of a FIFO, so the tool's opens never wait.
 class WriteRecorder {
 public:
-    WriteRecorder(const AttrDir& dir, AttrGroup group, const char* name)
+    WriteRecorder(const AttrDir &dir, AttrGroup group, const char *name)
     {
         dir.make_fifo(group, name);
         fd_.reset(::open(dir.path(group, name).c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
@@ -74,7 +74,8 @@ TEST(AttributesDeathTest, FailedReadEndsTheProcessWith255)
             dup2(STDERR_FILENO, STDOUT_FILENO);
             read_mbias(3);
         },
-        testing::ExitedWithCode(255), "\\[CAP\\]\\[ERROR\\] read chx_mbias error,read size: 4, read val:\n\n");
+        testing::ExitedWithCode(255),
+        "\\[CAP\\]\\[ERROR\\] read chx_mbias error,read size: 4, read val:\n\n");
 }
 
 TEST(Attributes, WriteFailuresAreLoggedWithTheirLabelAndTheRestGoesOn)
@@ -91,8 +92,10 @@ TEST(Attributes, WriteFailuresAreLoggedWithTheirLabelAndTheRestGoesOn)
     write_common_settings(s);
     EXPECT_EQ(GetCapturedStdout(), "[CAP][ERROR] write sample_num error\n\n"
                                    "[CAP][ERROR] ctc_set_sample_num\n\n"
-                                   "[CAP][ERROR] open " + dir.path(AttrGroup::etc, "etc_factor") + " error\n"
-                                   "[CAP][ERROR] ctc_set_etc_factor\n\n");
+                                   "[CAP][ERROR] open " +
+                                       dir.path(AttrGroup::etc, "etc_factor") +
+                                       " error\n"
+                                       "[CAP][ERROR] ctc_set_etc_factor\n\n");
     EXPECT_EQ(dir.get(AttrGroup::common, "scan_interval"), "3");
     EXPECT_EQ(dir.get(AttrGroup::etc, "etc_step"), "5");
 
@@ -154,11 +157,11 @@ TEST(Attributes, ValuesOfAnyLengthAreWrittenWhole)
 TEST(Attributes, ChannelSettingsFollowTheSelection)
 {
     AttrDir dir;
-    const std::pair<const char*, const char*> values[] = {
-        {"chx_enable", "1\n"}, {"chx_mbias", "33\n"},      {"chx_diff_th", "80\n"},
+    const std::pair<const char *, const char *> values[] = {
+        {"chx_enable", "1\n"},   {"chx_mbias", "33\n"},      {"chx_diff_th", "80\n"},
         {"chx_abs_th", "900\n"}, {"chx_n_noise_th", "11\n"}, {"chx_p_noise_th", "12\n"},
     };
-    for (const auto& [name, text] : values)
+    for (const auto &[name, text] : values)
         dir.set(AttrGroup::channel, name, text);
 
     const ChannelSettings c = read_channel_settings(4);

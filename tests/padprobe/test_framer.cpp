@@ -14,10 +14,10 @@ namespace {
 
 // Feeds every chunk in order and lists what came out: request texts, and
 // "<overflow>" for each dropped request.
-std::vector<std::string> frame_all(RequestFramer& framer, const std::vector<std::string>& chunks)
+std::vector<std::string> frame_all(RequestFramer &framer, const std::vector<std::string> &chunks)
 {
     std::vector<std::string> out;
-    for (const std::string& chunk : chunks) {
+    for (const std::string &chunk : chunks) {
         std::string_view rest = chunk;
         while (!rest.empty()) {
             const RequestFramer::Step step = framer.feed(rest);
@@ -32,7 +32,7 @@ std::vector<std::string> frame_all(RequestFramer& framer, const std::vector<std:
     return out;
 }
 
-std::vector<std::string> frame_all(const std::vector<std::string>& chunks)
+std::vector<std::string> frame_all(const std::vector<std::string> &chunks)
 {
     RequestFramer framer;
     return frame_all(framer, chunks);
@@ -42,8 +42,10 @@ std::vector<std::string> frame_all(const std::vector<std::string>& chunks)
 
 TEST(Framer, SplitReadsMakeOneRequest)
 {
-    EXPECT_EQ(frame_all({"{\"type\"", ":\"query", "\"", "}"}), (std::vector<std::string>{"{\"type\":\"query\"}"}));
-    EXPECT_EQ(frame_all({"{\"a\":{\"b\":", "{}}", "}"}), (std::vector<std::string>{"{\"a\":{\"b\":{}}}"}));
+    EXPECT_EQ(frame_all({"{\"type\"", ":\"query", "\"", "}"}),
+              (std::vector<std::string>{"{\"type\":\"query\"}"}));
+    EXPECT_EQ(frame_all({"{\"a\":{\"b\":", "{}}", "}"}),
+              (std::vector<std::string>{"{\"a\":{\"b\":{}}}"}));
     EXPECT_EQ(frame_all({"{", "\"a\":1", "}"}), (std::vector<std::string>{"{\"a\":1}"}));
 }
 
@@ -52,7 +54,8 @@ TEST(Framer, SeveralRequestsInOneReadAreEachKept)
     EXPECT_EQ(frame_all({"{\"n\":1}{\"n\":2}\r\n {\"n\":3}"}),
               (std::vector<std::string>{"{\"n\":1}", "{\"n\":2}", "{\"n\":3}"}));
     // The end of one and the start of the next in the same read.
-    EXPECT_EQ(frame_all({"{\"n\":1", "}{\"n\"", ":2}"}), (std::vector<std::string>{"{\"n\":1}", "{\"n\":2}"}));
+    EXPECT_EQ(frame_all({"{\"n\":1", "}{\"n\"", ":2}"}),
+              (std::vector<std::string>{"{\"n\":1}", "{\"n\":2}"}));
 }
 
 TEST(Framer, BracesInsideStringsDoNotCount)
@@ -70,7 +73,8 @@ TEST(Framer, TextOutsideObjects)
 {
     // Junk stays with the request that follows, which then fails to parse;
     // a stray closing brace ends junk on its own.
-    EXPECT_EQ(frame_all({"ab{\"n\":1}", "x}", "{}"}), (std::vector<std::string>{"ab{\"n\":1}", "x}", "{}"}));
+    EXPECT_EQ(frame_all({"ab{\"n\":1}", "x}", "{}"}),
+              (std::vector<std::string>{"ab{\"n\":1}", "x}", "{}"}));
 }
 
 TEST(Framer, OversizedRequestIsDroppedAndFramingResumes)
@@ -107,7 +111,7 @@ TEST(Framer, StrayQuoteCostsOneBufferNotTheChannel)
     EXPECT_GE(out.size() - 1, 100u - kRequestCapacity / 15);
 
     // The same after an escape that swallows the closing quote.
-    EXPECT_EQ(frame_all(framer, {"{\"a\":\"\\\"}", std::string(kRequestCapacity, 'x'), "{\"n\":1}"}),
-              (std::vector<std::string>{"<overflow>", "{\"n\":1}"}));
+    EXPECT_EQ(
+        frame_all(framer, {"{\"a\":\"\\\"}", std::string(kRequestCapacity, 'x'), "{\"n\":1}"}),
+        (std::vector<std::string>{"<overflow>", "{\"n\":1}"}));
 }
-

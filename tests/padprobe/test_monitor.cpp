@@ -15,7 +15,7 @@ namespace {
 
 const std::string kAck = status_answer("ack");
 
-std::string start_request(int samp_int, const char* flags)
+std::string start_request(int samp_int, const char *flags)
 {
     std::string request = R"({"type":"start","samp_int":)" + std::to_string(samp_int);
     for (int ch = 0; ch < 9; ++ch)
@@ -23,7 +23,7 @@ std::string start_request(int samp_int, const char* flags)
     return request + "}";
 }
 
-std::string hex(const std::string& bytes)
+std::string hex(const std::string &bytes)
 {
     static const char digits[] = "0123456789ABCDEF";
     std::string out;
@@ -38,10 +38,10 @@ std::string hex(const std::string& bytes)
 }
 
 // Frames carry consecutive sequence numbers from first, and every XOR matches.
-void expect_consistent(const std::vector<std::string>& frames, uint32_t first)
+void expect_consistent(const std::vector<std::string> &frames, uint32_t first)
 {
     uint32_t expected = first;
-    for (const std::string& frame : frames) {
+    for (const std::string &frame : frames) {
         EXPECT_EQ(sequence_of(frame), expected++);
         uint8_t check = 0;
         for (size_t i = 14; i < frame.size(); ++i)
@@ -80,10 +80,12 @@ TEST_F(ServerTest, SingleShotFrameCarriesTheWatchedChannels)
     EXPECT_EQ(hex(out.frames[0]), "64 61 74 61 01 00 00 00 02 A7 00 12 00 02 "
                                   "00 E8 03 4C 04 64 00 00 00 02 E8 03 4C 04 64 00 00 00");
     const std::string log = GetCapturedStdout();
-    EXPECT_TRUE(contains(log, "[CAP][INFO] Monitor daemon started...\n\n[CAP][INFO] Monitor timer_start ...\n\n"
-                               "[CAP][INFO] Monitor timer start OK\n\n"));
+    EXPECT_TRUE(contains(
+        log, "[CAP][INFO] Monitor daemon started...\n\n[CAP][INFO] Monitor timer_start ...\n\n"
+             "[CAP][INFO] Monitor timer start OK\n\n"));
     EXPECT_TRUE(contains(log, "[CAP][WARN] TX task stopped\n\n"));
-    EXPECT_EQ(dir.get(AttrGroup::channel, "chx_enable"), "0"); // channel 8, the last one set, is off
+    EXPECT_EQ(dir.get(AttrGroup::channel, "chx_enable"),
+              "0"); // channel 8, the last one set, is off
     EXPECT_EQ(dir.get(AttrGroup::common, "ctc_enable"), "1");
 }
 
@@ -99,8 +101,8 @@ TEST_F(ServerTest, NoChannelsStreamHeadersAndEachStartCountsFromOne)
         const Stream out = stream();
         // Nothing follows the stop's answer.
         EXPECT_EQ(out.order.back(), 'a');
-        const std::vector<std::string> frames{out.frames.begin() + static_cast<std::ptrdiff_t>(before),
-                                              out.frames.end()};
+        const std::vector<std::string> frames{
+            out.frames.begin() + static_cast<std::ptrdiff_t>(before), out.frames.end()};
         ASSERT_GE(frames.size(), 3u);
         expect_consistent(frames, 1);
         EXPECT_EQ(hex(frames[0]), "64 61 74 61 01 00 00 00 00 FF FF 00 00 00");
@@ -113,7 +115,8 @@ TEST_F(ServerTest, RequestsNeverFallInsideFramesAndARestartLeavesOneTxTask)
     dir.set(AttrGroup::channel, "chx_baseline", "1990\n");
     EXPECT_EQ(ask(start_request(1, "111111111")), kAck);
     host.wait_for([](std::string_view bytes) { return frames_in(bytes) >= 2; });
-    // A start while the monitor runs replaces its TX task: numbering restarts once, without duplicates.
+    // A start while the monitor runs replaces its TX task: numbering restarts once, without
+    // duplicates.
     EXPECT_EQ(ask(start_request(1, "111111111")), kAck);
     const size_t restart = stream().frames.size();
     for (int i = 0; i < 20; ++i)
@@ -128,10 +131,10 @@ TEST_F(ServerTest, RequestsNeverFallInsideFramesAndARestartLeavesOneTxTask)
     size_t frames_before = 0;
     for (size_t i = 0; i < second_ack; ++i)
         frames_before += out.order[i] == 'f' ? 1 : 0;
-    const std::vector<std::string> first_run{out.frames.begin(),
-                                             out.frames.begin() + static_cast<std::ptrdiff_t>(frames_before)};
-    const std::vector<std::string> second_run{out.frames.begin() + static_cast<std::ptrdiff_t>(frames_before),
-                                              out.frames.end()};
+    const std::vector<std::string> first_run{
+        out.frames.begin(), out.frames.begin() + static_cast<std::ptrdiff_t>(frames_before)};
+    const std::vector<std::string> second_run{
+        out.frames.begin() + static_cast<std::ptrdiff_t>(frames_before), out.frames.end()};
     expect_consistent(first_run, 1);
     expect_consistent(second_run, 1);
     ASSERT_FALSE(second_run.empty());

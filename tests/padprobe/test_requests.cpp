@@ -30,10 +30,11 @@ TEST_F(ServerTest, QueriesAnswerWithTheControllerSettings)
     dir.set(AttrGroup::common, "debounce_en", "0\n");
     dir.set(AttrGroup::common, "debounce_times", "2\n");
     const std::string query = ask(R"({"type":"query"})");
-    EXPECT_EQ(query, "{\n\t\"type\":\t\"query\",\n\t\"version\":\t\"1.0\",\n\t\"status\":\t\"idle\",\n"
-                     "\t\"scan_int\":\t16,\n\t\"avg_samp\":\t3,\n\t\"etc_en\":\t1,\n\t\"step\":\t2,\n"
-                     "\t\"etc_int\":\t40,\n\t\"etc_factor\":\t6,\n\t\"deb_en\":\t0,\n\t\"deb_cnt\":\t2,\n"
-                     "\t\"chip_name\":\t\"NimbusChip\"\n}");
+    EXPECT_EQ(query,
+              "{\n\t\"type\":\t\"query\",\n\t\"version\":\t\"1.0\",\n\t\"status\":\t\"idle\",\n"
+              "\t\"scan_int\":\t16,\n\t\"avg_samp\":\t3,\n\t\"etc_en\":\t1,\n\t\"step\":\t2,\n"
+              "\t\"etc_int\":\t40,\n\t\"etc_factor\":\t6,\n\t\"deb_en\":\t0,\n\t\"deb_cnt\":\t2,\n"
+              "\t\"chip_name\":\t\"NimbusChip\"\n}");
 
     dir.set(AttrGroup::channel, "chx_enable", "1\n");
     dir.set(AttrGroup::channel, "chx_mbias", "21\n");
@@ -49,7 +50,8 @@ TEST_F(ServerTest, QueriesAnswerWithTheControllerSettings)
     // A tune already within tolerance: "mbias" is the result, "baseline" the MBias read back.
     dir.set(AttrGroup::channel, "chx_ave_data", "3250\n");
     EXPECT_EQ(ask(R"({"type":"tune_mbias_ch","ch":2})"),
-              "{\n\t\"type\":\t\"tune_mbias_ch\",\n\t\"ch\":\t2,\n\t\"mbias\":\t21,\n\t\"baseline\":\t21\n}");
+              "{\n\t\"type\":\t\"tune_mbias_ch\",\n\t\"ch\":\t2,\n\t\"mbias\":\t21,"
+              "\n\t\"baseline\":\t21\n}");
 }
 
 TEST_F(ServerTest, ConfigurationRequestsWriteTheControllerAndAck)
@@ -81,20 +83,23 @@ TEST_F(ServerTest, ConfigurationRequestsWriteTheControllerAndAck)
 TEST_F(ServerTest, MissingOrMistypedMembersWriteNothing)
 {
     CaptureStdout();
-    EXPECT_EQ(ask(R"({"type":"config","scan_int":10,"step":4,"avg_samp":1,"etc_en":1,"etc_int":1,"etc_factor":3,"deb_en":1})"),
-              kError);
-    EXPECT_EQ(ask(R"({"type":"config_ch","ch":3,"enable":1,"mbias":"12","diff_th":30,"abs_th":1,"nn_th":5,"pn_th":6})"),
-              kError);
+    EXPECT_EQ(
+        ask(R"({"type":"config","scan_int":10,"step":4,"avg_samp":1,"etc_en":1,"etc_int":1,"etc_factor":3,"deb_en":1})"),
+        kError);
+    EXPECT_EQ(
+        ask(R"({"type":"config_ch","ch":3,"enable":1,"mbias":"12","diff_th":30,"abs_th":1,"nn_th":5,"pn_th":6})"),
+        kError);
     EXPECT_EQ(ask(R"({"type":"query_ch"})"), kError);
-    EXPECT_EQ(ask(R"({"type":"start","samp_int":5,"ch0":1,"ch1":1,"ch2":1,"ch3":1,"ch4":1,"ch5":1,"ch6":1,"ch7":1})"),
-              kError);
+    EXPECT_EQ(
+        ask(R"({"type":"start","samp_int":5,"ch0":1,"ch1":1,"ch2":1,"ch3":1,"ch4":1,"ch5":1,"ch6":1,"ch7":1})"),
+        kError);
     const std::string log = GetCapturedStdout();
     EXPECT_TRUE(contains(log, "[CAP][WARN] Missing or non-numeric member: deb_cnt\n\n"));
     EXPECT_TRUE(contains(log, "[CAP][WARN] Missing or non-numeric member: mbias\n\n"));
     EXPECT_TRUE(contains(log, "[CAP][WARN] Missing or non-numeric member: ch8\n\n"));
-    for (const char* name : {"scan_interval", "sample_num", "ctc_enable"})
+    for (const char *name : {"scan_interval", "sample_num", "ctc_enable"})
         EXPECT_EQ(dir.get(AttrGroup::common, name), "") << name;
-    for (const char* name : {"ch_num", "chx_enable", "chx_mbias"})
+    for (const char *name : {"ch_num", "chx_enable", "chx_mbias"})
         EXPECT_EQ(dir.get(AttrGroup::channel, name), "") << name;
     EXPECT_EQ(stream().frames.size(), 0u);
 }
@@ -105,7 +110,8 @@ TEST_F(ServerTest, UnsupportedTypesGetTheErrorAnswer)
     EXPECT_EQ(ask(R"({"type":"ack"})"), kError);
     EXPECT_EQ(GetCapturedStdout(), "[CAP][INFO] Got request: {\"type\":\"ack\"}\n\n"
                                    "[CAP][WARN] Unsupport cmd type: 0\n\n"
-                                   "[CAP][INFO] Query response: " + kError + " (20)\n\n");
+                                   "[CAP][INFO] Query response: " +
+                                       kError + " (20)\n\n");
     CaptureStdout();
     EXPECT_EQ(ask(R"({"type":"error"})"), kError);
     EXPECT_EQ(ask(R"({"type":"Query"})"), kError);
@@ -114,11 +120,13 @@ TEST_F(ServerTest, UnsupportedTypesGetTheErrorAnswer)
     EXPECT_EQ(ask(R"({"kind":"query"})"), kError);
     const std::string log = GetCapturedStdout();
     EXPECT_TRUE(contains(log, "[CAP][WARN] Unsupport cmd type: 1\n\n"));
-    EXPECT_TRUE(contains(log, "[CAP][INFO] Got request: {x}\n\n[CAP][WARN] Unsupport cmd type: 255\n\n"));
+    EXPECT_TRUE(
+        contains(log, "[CAP][INFO] Got request: {x}\n\n[CAP][WARN] Unsupport cmd type: 255\n\n"));
 
     // Member names match whatever their letter case.
     EXPECT_EQ(ask(R"({"TYPE":"stop"})"), kAck);
-    EXPECT_TRUE(contains(ask(R"({"Type":"query_ch","CH":1})"), "{\n\t\"type\":\t\"query_ch\",\n\t\"ch\":\t1,"));
+    EXPECT_TRUE(contains(ask(R"({"Type":"query_ch","CH":1})"),
+                         "{\n\t\"type\":\t\"query_ch\",\n\t\"ch\":\t1,"));
 }
 
 TEST_F(ServerTest, RequestsAreFramedAtTheirBalancingBrace)
@@ -136,7 +144,9 @@ TEST_F(ServerTest, RequestsAreFramedAtTheirBalancingBrace)
     EXPECT_EQ(ask(R"({"type":"}"})"), kError);
     EXPECT_EQ(ask(R"({"type":"stop"})"), kAck);
     const std::string log = GetCapturedStdout();
-    EXPECT_TRUE(contains(log, "[CAP][INFO] Got request: {\"type\":\"stop\"}\n\n[CAP][INFO] Monitor already stopped"));
+    EXPECT_TRUE(contains(
+        log,
+        "[CAP][INFO] Got request: {\"type\":\"stop\"}\n\n[CAP][INFO] Monitor already stopped"));
     EXPECT_TRUE(contains(log, "[CAP][INFO] Got request: {\"type\":\"reset\"}\n\n"));
     EXPECT_TRUE(contains(log, "[CAP][INFO] Got request: {\"type\":\"}\"}\n\n"));
 
@@ -145,7 +155,8 @@ TEST_F(ServerTest, RequestsAreFramedAtTheirBalancingBrace)
     host.send(R"({"type":"query","pad":")" + std::string(kRequestCapacity, 'x') + R"("})");
     EXPECT_EQ(next_answer(), kError);
     EXPECT_EQ(ask(R"({"type":"reset"})"), kAck);
-    EXPECT_TRUE(contains(GetCapturedStdout(), "[CAP][WARN] Request longer than 1024 bytes dropped\n\n"));
+    EXPECT_TRUE(
+        contains(GetCapturedStdout(), "[CAP][WARN] Request longer than 1024 bytes dropped\n\n"));
 }
 
 TEST_F(ServerTest, StopBeforeStartAndTwice)
@@ -154,9 +165,11 @@ TEST_F(ServerTest, StopBeforeStartAndTwice)
     EXPECT_EQ(ask(R"({"type":"stop"})"), kAck);
     EXPECT_EQ(ask(R"({"type":"stop"})"), kAck);
     const std::string log = GetCapturedStdout();
-    EXPECT_TRUE(contains(log, "[CAP][INFO] Got request: {\"type\":\"stop\"}\n\n[CAP][INFO] Monitor stopped\n\n"));
-    EXPECT_TRUE(
-        contains(log, "[CAP][INFO] Got request: {\"type\":\"stop\"}\n\n[CAP][INFO] Monitor already stopped\n\n"));
+    EXPECT_TRUE(contains(
+        log, "[CAP][INFO] Got request: {\"type\":\"stop\"}\n\n[CAP][INFO] Monitor stopped\n\n"));
+    EXPECT_TRUE(contains(
+        log,
+        "[CAP][INFO] Got request: {\"type\":\"stop\"}\n\n[CAP][INFO] Monitor already stopped\n\n"));
 }
 
 TEST_F(ServerTest, AHungUpLineIsWaitedForWithoutSpinning)

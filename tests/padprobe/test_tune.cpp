@@ -29,12 +29,14 @@ const std::string kFailure = "[CAP][ERROR] ctc_tune_mbias MBias auto-tune @CH2 f
 // pairs with the write before it whatever the timing.
 class AverageModel {
 public:
-    AverageModel(const AttrDir& dir, std::function<int(int)> average_at) : average_at_(std::move(average_at))
+    AverageModel(const AttrDir &dir, std::function<int(int)> average_at)
+        : average_at_(std::move(average_at))
     {
         dir.make_fifo(AttrGroup::channel, "chx_ave_data");
         dir.make_fifo(AttrGroup::channel, "chx_mbias");
         // Held open for both directions, so the tune's opens never wait.
-        average_.reset(::open(dir.path(AttrGroup::channel, "chx_ave_data").c_str(), O_RDWR | O_CLOEXEC));
+        average_.reset(
+            ::open(dir.path(AttrGroup::channel, "chx_ave_data").c_str(), O_RDWR | O_CLOEXEC));
         mbias_.reset(::open(dir.path(AttrGroup::channel, "chx_mbias").c_str(), O_RDWR | O_CLOEXEC));
         EXPECT_TRUE(average_.valid() && mbias_.valid());
         // The tune reads the average once before it writes any MBias.
@@ -66,7 +68,8 @@ private:
     {
         for (;;) {
             char written[16] = {};
-            if (::read(mbias_.get(), written, sizeof written - 1) <= 0 || strcmp(written, "stop") == 0)
+            if (::read(mbias_.get(), written, sizeof written - 1) <= 0 ||
+                strcmp(written, "stop") == 0)
                 return;
             last_mbias_ = atoi(written);
             offer(last_mbias_);
@@ -82,7 +85,7 @@ private:
 };
 
 // No settling delay between steps, so the walks take no time.
-void set_up(const AttrDir& dir, const char* mbias)
+void set_up(const AttrDir &dir, const char *mbias)
 {
     dir.set(AttrGroup::common, "scan_interval", "0\n");
     dir.set(AttrGroup::etc, "etc_interval", "5\n");
@@ -160,6 +163,7 @@ TEST(Tune, ParameterWarningsDoNotStopTheTune)
     dir.set(AttrGroup::channel, "chx_ave_data", "3300\n");
     CaptureStdout();
     EXPECT_EQ(ctc_tune_mbias(9, 4096, 4096), 5);
-    EXPECT_EQ(GetCapturedStdout(), "Error: illegal parameter.\nError: illegal parameter.\nError: illegal parameter.\n");
+    EXPECT_EQ(GetCapturedStdout(),
+              "Error: illegal parameter.\nError: illegal parameter.\nError: illegal parameter.\n");
     EXPECT_EQ(dir.get(AttrGroup::channel, "ch_num"), "9");
 }

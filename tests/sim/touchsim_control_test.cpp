@@ -9,12 +9,12 @@ using namespace touchsim;
 
 namespace {
 
-std::string run(TouchModel& m, std::string_view line, double now = 0.0)
+std::string run(TouchModel &m, std::string_view line, double now = 0.0)
 {
     return run_control_line(m, line, now).reply;
 }
 
-}  // namespace
+} // namespace
 
 TEST(Control, SetGetAndFreeByKey)
 {
@@ -37,10 +37,10 @@ TEST(Control, SetGetAndFreeByKey)
 TEST(Control, RejectsMalformedLines)
 {
     TouchModel m;
-    for (const char* bad : {"set chx_mbias 3", "set chx_mbias:9 3", "set scan_interval:1 3",
-                            "set nosuch 1", "set scan_interval x", "get", "model 1 2",
-                            "noise -1", "touch 1 100", "touch 9 1 1", "fail-read nosuch",
-                            "fail-write chx_mbias EWHAT", "missing", "launch", "a b c d e f g"})
+    for (const char *bad :
+         {"set chx_mbias 3", "set chx_mbias:9 3", "set scan_interval:1 3", "set nosuch 1",
+          "set scan_interval x", "get", "model 1 2", "noise -1", "touch 1 100", "touch 9 1 1",
+          "fail-read nosuch", "fail-write chx_mbias EWHAT", "missing", "launch", "a b c d e f g"})
         EXPECT_EQ(run(m, bad).rfind("error: ", 0), 0u) << bad;
     EXPECT_EQ(run(m, ""), "ok\n");
     EXPECT_EQ(run(m, "  # a comment"), "ok\n");

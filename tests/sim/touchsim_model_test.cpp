@@ -12,14 +12,14 @@ using namespace touchsim;
 
 namespace {
 
-int32_t read_value(TouchModel& m, Attr attr, double now = 0.0)
+int32_t read_value(TouchModel &m, Attr attr, double now = 0.0)
 {
     int32_t v = -12345;
     EXPECT_EQ(m.read(attr, now, v), 0);
     return v;
 }
 
-}  // namespace
+} // namespace
 
 TEST(ValueText, ParsesAsTheDriverDoes)
 {
@@ -35,7 +35,7 @@ TEST(ValueText, ParsesAsTheDriverDoes)
     EXPECT_EQ(parse_value("2147483647", v), 0);
     EXPECT_EQ(v, INT32_MAX);
 
-    for (const char* bad : {"", "\n", "-", "4x", " 4", "4 ", "4\n\n", "0x10", "1.5", "\n4"})
+    for (const char *bad : {"", "\n", "-", "4x", " 4", "4 ", "4\n\n", "0x10", "1.5", "\n4"})
         EXPECT_EQ(parse_value(bad, v), -EINVAL) << '"' << bad << '"';
     EXPECT_EQ(parse_value("2147483648", v), -ERANGE);
     EXPECT_EQ(parse_value("-2147483649", v), -ERANGE);
