@@ -18,10 +18,20 @@ import sys
 import tempfile
 import time
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.realpath(__file__)), "..", "tests", "system"))
+sys.path.insert(
+    0, os.path.join(os.path.dirname(os.path.realpath(__file__)), "..", "tests", "system")
+)
 
-from nan_support import (Peer, calls, events, nan_network, peers, publisher_config,  # noqa: E402
-                         security_keys, subscriber_config)
+from nan_support import (
+    Peer,
+    calls,
+    events,
+    nan_network,
+    peers,
+    publisher_config,  # noqa: E402
+    security_keys,
+    subscriber_config,
+)
 
 FLOWS = {
     "open": ({"security": "open"}, security_keys("open")),
@@ -32,7 +42,10 @@ FLOWS = {
 def peak_rss_kib(netns):
     """VmHWM of the nanpeer process in a board's network namespace."""
     import subprocess
-    for pid in subprocess.run(["ip", "netns", "pids", netns], capture_output=True, text=True).stdout.split():
+
+    for pid in subprocess.run(
+        ["ip", "netns", "pids", netns], capture_output=True, text=True
+    ).stdout.split():
         try:
             with open(f"/proc/{pid}/comm") as comm:
                 if comm.read().strip() != "nanpeer":
@@ -93,25 +106,35 @@ def run_flow(name, runs):
                     pub.stop()
                 trace = sub.trace()
                 subscribed = calls(trace, "dns_subscribe")[0][0]
-                samples["discovery"].append(events(trace, "DNS_DISCOVERY_RESULT")[0][0] - subscribed)
+                samples["discovery"].append(
+                    events(trace, "DNS_DISCOVERY_RESULT")[0][0] - subscribed
+                )
                 samples["confirm"].append(events(trace, "DNS_DATA_CONFIRM")[0][0] - subscribed)
                 samples["ping"].append(replied * 1e6 - subscribed)
                 for label, micros in handling_times(trace) + handling_times(pub.trace()):
                     handling.setdefault(label, []).append(micros)
     print(f"\n{name} flow, {runs} runs (median, min-max):")
-    for label, key, unit in (("subscribe -> discovery", "discovery", "ms"),
-                             ("subscribe -> data path confirmed", "confirm", "ms"),
-                             ("subscribe -> first ping reply", "ping", "ms")):
+    for label, key, unit in (
+        ("subscribe -> discovery", "discovery", "ms"),
+        ("subscribe -> data path confirmed", "confirm", "ms"),
+        ("subscribe -> first ping reply", "ping", "ms"),
+    ):
         values = [v / 1000 for v in samples[key]]
-        print(f"  {label:36s} {statistics.median(values):9.1f} {unit}  "
-              f"({min(values):.1f}-{max(values):.1f})")
+        print(
+            f"  {label:36s} {statistics.median(values):9.1f} {unit}  "
+            f"({min(values):.1f}-{max(values):.1f})"
+        )
     print("  nanpeer's handling, event delivered -> its library call:")
     for label, values in sorted(handling.items()):
-        print(f"    {label:48s} {statistics.median(values) / 1000:8.2f} ms  "
-              f"(max {max(values) / 1000:.2f}, n={len(values)})")
+        print(
+            f"    {label:48s} {statistics.median(values) / 1000:8.2f} ms  "
+            f"(max {max(values) / 1000:.2f}, n={len(values)})"
+        )
     if rss:
-        print(f"  peak RSS of nanpeer                  {max(rss)} KiB (publisher and subscriber: "
-              f"{min(rss)}-{max(rss)} KiB)")
+        print(
+            f"  peak RSS of nanpeer                  {max(rss)} KiB (publisher and subscriber: "
+            f"{min(rss)}-{max(rss)} KiB)"
+        )
 
 
 def main():

@@ -43,8 +43,14 @@ if ARGS.build:
     os.environ["BOARD_BUILD_DIR"] = os.path.abspath(ARGS.build)
 sys.path.insert(0, os.path.join(HERE, "..", "tests", "system"))
 
-from nan_support import (Peer, nan_network, peers, publisher_config,  # noqa: E402
-                         security_keys, subscriber_config)
+from nan_support import (
+    Peer,
+    nan_network,
+    peers,
+    publisher_config,  # noqa: E402
+    security_keys,
+    subscriber_config,
+)
 
 
 class TraceCounter:
@@ -82,7 +88,9 @@ class TraceCounter:
 
 
 def nanpeer_pid(netns):
-    for pid in subprocess.run(["ip", "netns", "pids", netns], capture_output=True, text=True).stdout.split():
+    for pid in subprocess.run(
+        ["ip", "netns", "pids", netns], capture_output=True, text=True
+    ).stdout.split():
         try:
             with open(f"/proc/{pid}/comm") as comm:
                 if comm.read().strip() == "nanpeer":
@@ -102,7 +110,7 @@ def fast_ping_dir(folder):
     """A folder with a ping6 that answers at once, to put first on PATH."""
     path = os.path.join(folder, "ping6")
     with open(path, "w") as script:
-        script.write("#!/bin/sh\necho \"ping6 stand-in: $*\"\n")
+        script.write('#!/bin/sh\necho "ping6 stand-in: $*"\n')
     os.chmod(path, 0o755)
     return folder
 
@@ -112,10 +120,11 @@ def soak():
     if not ARGS.real_ping:
         os.environ["PATH"] = fast_ping_dir(out_dir) + os.pathsep + os.environ["PATH"]
     keys = security_keys("pairing", nik_caching=1)
-    pub_config = publisher_config(os.path.join(out_dir, "pub.json"),
-                                  [dict(keys, start_cmd="true", end_cmd="true")])
+    pub_config = publisher_config(
+        os.path.join(out_dir, "pub.json"), [dict(keys, start_cmd="true", end_cmd="true")]
+    )
     sub_config = subscriber_config(os.path.join(out_dir, "sub.json"), **keys)
-    samples = []   # (cycle, RSS KiB, descriptors)
+    samples = []  # (cycle, RSS KiB, descriptors)
     durations = []
     started = time.monotonic()
     with nan_network() as (pub_ns, sub_ns, medium):
@@ -124,8 +133,14 @@ def soak():
         with peers(subscriber):
             for cycle in range(1, ARGS.cycles + 1):
                 cycle_began = time.monotonic()
-                publisher = Peer(pub_ns, medium, "publish", pub_config, out_dir,
-                                 trace=os.path.join(out_dir, "publish.trace"))
+                publisher = Peer(
+                    pub_ns,
+                    medium,
+                    "publish",
+                    pub_config,
+                    out_dir,
+                    trace=os.path.join(out_dir, "publish.trace"),
+                )
                 with peers(publisher):
                     trace.wait("DNS_DATA_ESTABLISHED", cycle, 60, subscriber)
                     status = publisher.stop()
@@ -136,8 +151,11 @@ def soak():
                 pid = nanpeer_pid(sub_ns)
                 samples.append((cycle, *rss_and_descriptors(pid)))
                 if cycle % 50 == 0 or cycle == 1:
-                    print(f"  cycle {cycle}: {time.monotonic() - started:.0f} s, RSS {samples[-1][1]} KiB, "
-                          f"{samples[-1][2]} descriptors", flush=True)
+                    print(
+                        f"  cycle {cycle}: {time.monotonic() - started:.0f} s, RSS {samples[-1][1]} KiB, "
+                        f"{samples[-1][2]} descriptors",
+                        flush=True,
+                    )
             status = subscriber.stop()
         output = subscriber.output()
     trace.poll()
@@ -149,21 +167,33 @@ def soak():
     fds = [s[2] for s in samples]
     # From cycle 10 on, once allocator and stdio buffers have settled.
     settled = rss[9:] or rss
-    print(f"nanpeer soak: {ARGS.cycles} cycles in {elapsed:.0f} s ({elapsed / ARGS.cycles:.1f} s a cycle), "
-          f"{'real' if ARGS.real_ping else 'stand-in'} ping6")
-    print(f"  subscriber: {setups} pairing setups, {verifications} pairing verifications, "
-          f"{trace.ended.get('DNS_DISCOVERY_RESULT', 0)} discovery results, "
-          f"{trace.ended.get('DNS_DATA_CONFIRM', 0)} confirms, "
-          f"{trace.ended.get('DNS_DATA_END', 0)} data path ends")
+    print(
+        f"nanpeer soak: {ARGS.cycles} cycles in {elapsed:.0f} s ({elapsed / ARGS.cycles:.1f} s a cycle), "
+        f"{'real' if ARGS.real_ping else 'stand-in'} ping6"
+    )
+    print(
+        f"  subscriber: {setups} pairing setups, {verifications} pairing verifications, "
+        f"{trace.ended.get('DNS_DISCOVERY_RESULT', 0)} discovery results, "
+        f"{trace.ended.get('DNS_DATA_CONFIRM', 0)} confirms, "
+        f"{trace.ended.get('DNS_DATA_END', 0)} data path ends"
+    )
     ordered = sorted(durations)
     print(f"  cycle time: p50 {ordered[len(ordered) // 2]:.1f} s, max {ordered[-1]:.1f} s")
-    print(f"  RSS KiB: after cycle 1 {rss[0]}, after cycle 10 {settled[0]}, max {max(rss)}, last {rss[-1]}")
+    print(
+        f"  RSS KiB: after cycle 1 {rss[0]}, after cycle 10 {settled[0]}, max {max(rss)}, last {rss[-1]}"
+    )
     print(f"  descriptors: after cycle 1 {fds[0]}, min {min(fds)}, max {max(fds)}, last {fds[-1]}")
     print(f"  shutdown: {confirmed_at_end} data paths still confirmed, exit status {status}")
-    clean = (status == 0 and confirmed_at_end == 0 and max(fds) == min(fds)
-             and max(settled) - settled[0] <= 256)
-    print(f"  result: {'clean' if clean else 'FAULT'} (every cycle completed, no confirmed slot left, "
-          f"status 0, descriptors constant, RSS within 256 KiB from cycle 10)")
+    clean = (
+        status == 0
+        and confirmed_at_end == 0
+        and max(fds) == min(fds)
+        and max(settled) - settled[0] <= 256
+    )
+    print(
+        f"  result: {'clean' if clean else 'FAULT'} (every cycle completed, no confirmed slot left, "
+        f"status 0, descriptors constant, RSS within 256 KiB from cycle 10)"
+    )
     print(f"  output kept in {out_dir}")
     return clean
 

@@ -33,8 +33,10 @@ def main():
         shutil.rmtree(board.state, ignore_errors=True)
     ms = [t * 1000 for t in times]
     print(f"query round trip over a pty, {len(ms)} requests:")
-    print(f"  p50 {percentile(ms, 0.50):.3f} ms   p99 {percentile(ms, 0.99):.3f} ms   "
-          f"mean {statistics.fmean(ms):.3f} ms   min {min(ms):.3f} ms   max {max(ms):.3f} ms")
+    print(
+        f"  p50 {percentile(ms, 0.50):.3f} ms   p99 {percentile(ms, 0.99):.3f} ms   "
+        f"mean {statistics.fmean(ms):.3f} ms   min {min(ms):.3f} ms   max {max(ms):.3f} ms"
+    )
 
 
 if __name__ == "__main__":

@@ -54,7 +54,7 @@ def soak(minutes, samp_int, build):
     latencies = []
     wrong_answers = 0
     missing_answers = 0
-    samples = []   # (seconds since start, RSS KiB, descriptors)
+    samples = []  # (seconds since start, RSS KiB, descriptors)
     try:
         pid = board.padprobe_pid()
         start = {"type": "start", "samp_int": samp_int}
@@ -102,27 +102,50 @@ def soak(minutes, samp_int, build):
     fds = [s[2] for s in samples]
     # Memory after the first minute, when buffers and caches have settled.
     settled = [s[1] for s in samples if s[0] >= 60.0] or rss
-    print(f"padprobe soak: {minutes:g} min, samp_int {samp_int} ms, nine channels, "
-          f"a request every 100 ms")
-    print(f"  frames {checker.frames}, ticks {ticks}: {checker.frames / ticks * 100:.1f}% of ticks "
-          f"became frames")
-    print(f"  lost: {len(checker.gaps)} gaps ({checker.missing} frames missing), "
-          f"{checker.duplicates} duplicates, {checker.backwards} backwards, "
-          f"{checker.restarts} restarts")
-    print(f"  corrupt: {checker.xor_errors} XOR errors, {checker.length_errors} length errors, "
-          f"{junk} stray bytes")
-    print(f"  requests {sent}: {len(latencies)} answered, {missing_answers} unanswered, "
-          f"{wrong_answers} wrong; {sum(t > 10000 for t in latencies)} later than 10 s; answer time p50 {percentile(latencies, 0.5):.2f} ms, "
-          f"p99 {percentile(latencies, 0.99):.2f} ms, max {max(latencies, default=0):.2f} ms")
-    print(f"  padprobe RSS KiB: first {rss[0]}, after 1 min {settled[0]}, max {max(rss)}, "
-          f"last {rss[-1]}; descriptors first {fds[0]}, max {max(fds)}, last {fds[-1]}")
-    clean = (alive and not checker.gaps and not checker.duplicates and not checker.backwards
-             and not checker.xor_errors and not checker.length_errors and junk == 0
-             and missing_answers == 0 and wrong_answers == 0
-             and max(settled) - settled[0] <= 256 and max(fds) == fds[0])
-    print(f"  result: {'clean' if clean else 'FAULT'} (no loss, no corruption, every request "
-          f"answered, RSS within 256 KiB after the first minute, no descriptor added besides the "
-          f"attribute file an access holds for a moment)")
+    print(
+        f"padprobe soak: {minutes:g} min, samp_int {samp_int} ms, nine channels, "
+        f"a request every 100 ms"
+    )
+    print(
+        f"  frames {checker.frames}, ticks {ticks}: {checker.frames / ticks * 100:.1f}% of ticks "
+        f"became frames"
+    )
+    print(
+        f"  lost: {len(checker.gaps)} gaps ({checker.missing} frames missing), "
+        f"{checker.duplicates} duplicates, {checker.backwards} backwards, "
+        f"{checker.restarts} restarts"
+    )
+    print(
+        f"  corrupt: {checker.xor_errors} XOR errors, {checker.length_errors} length errors, "
+        f"{junk} stray bytes"
+    )
+    print(
+        f"  requests {sent}: {len(latencies)} answered, {missing_answers} unanswered, "
+        f"{wrong_answers} wrong; {sum(t > 10000 for t in latencies)} later than 10 s; answer time p50 {percentile(latencies, 0.5):.2f} ms, "
+        f"p99 {percentile(latencies, 0.99):.2f} ms, max {max(latencies, default=0):.2f} ms"
+    )
+    print(
+        f"  padprobe RSS KiB: first {rss[0]}, after 1 min {settled[0]}, max {max(rss)}, "
+        f"last {rss[-1]}; descriptors first {fds[0]}, max {max(fds)}, last {fds[-1]}"
+    )
+    clean = (
+        alive
+        and not checker.gaps
+        and not checker.duplicates
+        and not checker.backwards
+        and not checker.xor_errors
+        and not checker.length_errors
+        and junk == 0
+        and missing_answers == 0
+        and wrong_answers == 0
+        and max(settled) - settled[0] <= 256
+        and max(fds) == fds[0]
+    )
+    print(
+        f"  result: {'clean' if clean else 'FAULT'} (no loss, no corruption, every request "
+        f"answered, RSS within 256 KiB after the first minute, no descriptor added besides the "
+        f"attribute file an access holds for a moment)"
+    )
     return clean
 
 

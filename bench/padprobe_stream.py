@@ -34,7 +34,7 @@ def pass_starts(writes):
     """Times of the sampling passes after the last start: each pass begins
     by selecting channel 0."""
     enabled = max(i for i, w in enumerate(writes) if w.name == "ctc_enable")
-    return [w.time for w in writes[enabled + 1:] if w.name == "ch_num" and w.text == "0"]
+    return [w.time for w in writes[enabled + 1 :] if w.name == "ch_num" and w.text == "0"]
 
 
 def pass_spans(writes):
@@ -43,7 +43,7 @@ def pass_spans(writes):
     enabled = max(i for i, w in enumerate(writes) if w.name == "ctc_enable")
     spans = []
     began = None
-    for w in writes[enabled + 1:]:
+    for w in writes[enabled + 1 :]:
         if w.name == "ch_num" and w.text == "0":
             began = w.time
         elif w.name == "ch_num" and w.text == "8" and began is not None:
@@ -80,13 +80,19 @@ def run_plain(samp_int, seconds, build):
     gaps = [(b.arrival - a.arrival) * 1000 for a, b in zip(frames, frames[1:])]
     cpu = (cpu1 - cpu0) / (wall1 - wall0) * 100
     print(f"samp_int {samp_int} ms, {seconds:g} s, nine channels, attributes as plain files:")
-    print(f"  ticks expected about {ticks}, frames {len(frames)} "
-          f"({len(frames) / ticks * 100:.2f}% of ticks), in sequence {consecutive}")
-    print(f"  gaps {len(checker.gaps)} ({checker.missing} missing), duplicates "
-          f"{checker.duplicates}, XOR errors {checker.xor_errors}")
+    print(
+        f"  ticks expected about {ticks}, frames {len(frames)} "
+        f"({len(frames) / ticks * 100:.2f}% of ticks), in sequence {consecutive}"
+    )
+    print(
+        f"  gaps {len(checker.gaps)} ({checker.missing} missing), duplicates "
+        f"{checker.duplicates}, XOR errors {checker.xor_errors}"
+    )
     print(f"  padprobe CPU {cpu:.1f}% of one core")
-    print(f"  frame to frame: p50 {percentile(gaps, 0.5):.3f} ms, "
-          f"p99 {percentile(gaps, 0.99):.3f} ms")
+    print(
+        f"  frame to frame: p50 {percentile(gaps, 0.5):.3f} ms, "
+        f"p99 {percentile(gaps, 0.99):.3f} ms"
+    )
 
 
 def run(samp_int, seconds, build):
@@ -121,8 +127,10 @@ def run(samp_int, seconds, build):
     ticks = int((stopped - first) / interval) + 1
     consecutive = sum(1 for a, b in zip(frames, frames[1:]) if b.seq == a.seq + 1)
     consecutive += bool(frames and frames[0].seq == 1)
+
     def tick_before(t):
         return first + math.floor((t - first) / interval + 1e-9) * interval
+
     numbered = [f for f in frames if f.seq <= len(passes)]
     by_tick = [(f.arrival - tick_before(passes[f.seq - 1])) * 1000 for f in numbered]
     by_pass = [(f.arrival - passes[f.seq - 1]) * 1000 for f in numbered]
@@ -130,25 +138,39 @@ def run(samp_int, seconds, build):
     sim_cpu = (sim1 - sim0) / (wall1 - wall0) * 100
 
     print(f"samp_int {samp_int} ms, {seconds:g} s, nine channels:")
-    print(f"  ticks expected {ticks}, passes run {len(passes)} "
-          f"({max(ticks - len(passes), 0)} ticks merged into a later one), frames {len(frames)} "
-          f"({len(frames) / ticks * 100:.2f}% of ticks), "
-          f"in sequence {consecutive} ({consecutive / ticks * 100:.2f}%)")
-    print(f"  gaps {len(checker.gaps)} ({checker.missing} missing), duplicates "
-          f"{checker.duplicates}, backwards {checker.backwards}, XOR errors "
-          f"{checker.xor_errors}, length errors {checker.length_errors}, stray bytes {junk}")
-    print(f"  padprobe CPU {cpu:.1f}% of one core; the simulated controller (touchsim) "
-          f"{sim_cpu:.1f}%")
-    print(f"  a pass selects channel 0 to 8 in p50 {percentile(spans, 0.5):.3f} ms, "
-          f"p99 {percentile(spans, 0.99):.3f} ms (27 attribute accesses a pass)")
-    print(f"  latency tick -> frame: p50 {percentile(by_tick, 0.5):.3f} ms, "
-          f"p99 {percentile(by_tick, 0.99):.3f} ms, max {max(by_tick):.3f} ms")
-    print(f"  latency pass start -> frame: p50 {percentile(by_pass, 0.5):.3f} ms, "
-          f"p99 {percentile(by_pass, 0.99):.3f} ms")
+    print(
+        f"  ticks expected {ticks}, passes run {len(passes)} "
+        f"({max(ticks - len(passes), 0)} ticks merged into a later one), frames {len(frames)} "
+        f"({len(frames) / ticks * 100:.2f}% of ticks), "
+        f"in sequence {consecutive} ({consecutive / ticks * 100:.2f}%)"
+    )
+    print(
+        f"  gaps {len(checker.gaps)} ({checker.missing} missing), duplicates "
+        f"{checker.duplicates}, backwards {checker.backwards}, XOR errors "
+        f"{checker.xor_errors}, length errors {checker.length_errors}, stray bytes {junk}"
+    )
+    print(
+        f"  padprobe CPU {cpu:.1f}% of one core; the simulated controller (touchsim) "
+        f"{sim_cpu:.1f}%"
+    )
+    print(
+        f"  a pass selects channel 0 to 8 in p50 {percentile(spans, 0.5):.3f} ms, "
+        f"p99 {percentile(spans, 0.99):.3f} ms (27 attribute accesses a pass)"
+    )
+    print(
+        f"  latency tick -> frame: p50 {percentile(by_tick, 0.5):.3f} ms, "
+        f"p99 {percentile(by_tick, 0.99):.3f} ms, max {max(by_tick):.3f} ms"
+    )
+    print(
+        f"  latency pass start -> frame: p50 {percentile(by_pass, 0.5):.3f} ms, "
+        f"p99 {percentile(by_pass, 0.99):.3f} ms"
+    )
     if samp_int == 1:
         ok = consecutive / ticks >= 0.995 and checker.xor_errors == 0 and cpu < 20
-        print(f"  target (>= 99.5% in sequence, no XOR error, < 20% CPU): "
-              f"{'met' if ok else 'MISSED'}")
+        print(
+            f"  target (>= 99.5% in sequence, no XOR error, < 20% CPU): "
+            f"{'met' if ok else 'MISSED'}"
+        )
 
 
 def main():
@@ -156,8 +178,11 @@ def main():
     parser.add_argument("--seconds", type=float, default=60.0)
     parser.add_argument("--samp-int", type=int, nargs="+", default=[1, 10])
     parser.add_argument("--build", default=None)
-    parser.add_argument("--plain-files", action="store_true",
-                        help="attributes as plain files on a tmpfs, not the simulated controller")
+    parser.add_argument(
+        "--plain-files",
+        action="store_true",
+        help="attributes as plain files on a tmpfs, not the simulated controller",
+    )
     args = parser.parse_args()
     for samp_int in args.samp_int:
         (run_plain if args.plain_files else run)(samp_int, args.seconds, args.build)

@@ -34,15 +34,28 @@ class Part:
     title = "console control device (/dev/console-ctrl)"
 
     def add_arguments(self, group):
-        group.add_argument("--no-console", action="store_true",
-                           help="leave /dev/console-ctrl out (opening it fails)")
-        group.add_argument("--console-fail-call", metavar="N", type=int, action="append",
-                           default=[], help="answer the Nth ioctl (from 1) with an error; "
-                           "may be given more than once")
-        group.add_argument("--console-fail-all", action="store_true",
-                           help="answer every ioctl with an error")
-        group.add_argument("--console-errno", metavar="E", default="EIO",
-                           help="errno of a failed call, a name or a number (default EIO)")
+        group.add_argument(
+            "--no-console",
+            action="store_true",
+            help="leave /dev/console-ctrl out (opening it fails)",
+        )
+        group.add_argument(
+            "--console-fail-call",
+            metavar="N",
+            type=int,
+            action="append",
+            default=[],
+            help="answer the Nth ioctl (from 1) with an error; " "may be given more than once",
+        )
+        group.add_argument(
+            "--console-fail-all", action="store_true", help="answer every ioctl with an error"
+        )
+        group.add_argument(
+            "--console-errno",
+            metavar="E",
+            default="EIO",
+            help="errno of a failed call, a name or a number (default EIO)",
+        )
 
     def enabled(self, args):
         return not args.no_console
@@ -59,10 +72,15 @@ class Part:
         # Absolute, to be found in /proc/self/mounts whatever --state was.
         self.mountpoint = os.path.abspath(board.state_path("console", "mnt", ""))
         os.makedirs(self.mountpoint, exist_ok=True)
-        argv = [daemon,
-                "--records", board.state_path("console", "records.bin"),
-                "--calls", board.state_path("console", "calls.txt"),
-                "--errno", str(error)]
+        argv = [
+            daemon,
+            "--records",
+            board.state_path("console", "records.bin"),
+            "--calls",
+            board.state_path("console", "calls.txt"),
+            "--errno",
+            str(error),
+        ]
         for call in args.console_fail_call:
             if call < 1:
                 raise BoardError(f"--console-fail-call: {call} is not a call number (1, 2, ...)")
@@ -71,8 +89,9 @@ class Part:
             argv.append("--fail-all")
         argv.append(self.mountpoint)
         with open(board.state_path("console", "daemon.log"), "ab") as log:
-            board.start_fuse_daemon(argv, ready=lambda: is_mountpoint(self.mountpoint, "fuse"),
-                                    stdout=log, stderr=log)
+            board.start_fuse_daemon(
+                argv, ready=lambda: is_mountpoint(self.mountpoint, "fuse"), stdout=log, stderr=log
+            )
         board.bind(os.path.join(self.mountpoint, "console-ctrl"), DEVICE)
 
     def teardown(self, board):

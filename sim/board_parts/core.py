@@ -149,12 +149,21 @@ def make_private_dev(board):
 def parse_args(argv):
     parser = argparse.ArgumentParser(prog="sim/board", description=__doc__.splitlines()[0])
     sub = parser.add_subparsers(dest="action", required=True)
-    run = sub.add_parser("run", help="run a command in the board",
-                         usage="sim/board run [options] -- command [args...]")
-    run.add_argument("--build", default=os.path.join(REPO, "build"),
-                     help="build tree whose bin/ comes first on PATH (default: build)")
-    run.add_argument("--state", help="folder for the board's files, kept afterwards "
-                     "(default: a temporary folder removed afterwards)")
+    run = sub.add_parser(
+        "run",
+        help="run a command in the board",
+        usage="sim/board run [options] -- command [args...]",
+    )
+    run.add_argument(
+        "--build",
+        default=os.path.join(REPO, "build"),
+        help="build tree whose bin/ comes first on PATH (default: build)",
+    )
+    run.add_argument(
+        "--state",
+        help="folder for the board's files, kept afterwards "
+        "(default: a temporary folder removed afterwards)",
+    )
     run.add_argument("--netns", help="enter this network namespace first")
     run.add_argument(INSIDE, action="store_true", help=argparse.SUPPRESS)
     parts = load_parts()
@@ -204,6 +213,7 @@ def wait_forwarding_signals(proc):
     def forward(signum, _frame):
         if proc.poll() is None:
             proc.send_signal(signum)
+
     for signum in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
         signal.signal(signum, forward)
     while True:

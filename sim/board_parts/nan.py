@@ -33,7 +33,9 @@ def namespaces(name):
 
 
 def _ip(*argv):
-    proc = subprocess.run(["ip", *argv], stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+    proc = subprocess.run(
+        ["ip", *argv], stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True
+    )
     if proc.returncode != 0:
         raise BoardError(f"ip {' '.join(argv)}: {proc.stderr.strip()}")
 
@@ -41,8 +43,11 @@ def _ip(*argv):
 def _set_sysctl(netns, key, value):
     # /proc/sys/net belongs to the network namespace of whoever opens it.
     path = "/proc/sys/" + key.replace(".", "/")
-    proc = subprocess.run(["nsenter", f"--net=/run/netns/{netns}", "sh", "-c", f"echo {value} > {path}"],
-                          stderr=subprocess.PIPE, text=True)
+    proc = subprocess.run(
+        ["nsenter", f"--net=/run/netns/{netns}", "sh", "-c", f"echo {value} > {path}"],
+        stderr=subprocess.PIPE,
+        text=True,
+    )
     if proc.returncode != 0:
         raise BoardError(f"sysctl {key} in {netns}: {proc.stderr.strip()}")
 
@@ -61,8 +66,23 @@ def net_up(name, macs=DEFAULT_MACS):
     try:
         for netns in ns:
             _ip("netns", "add", netns)
-        _ip("link", "add", "nan0", "netns", ns[0], "address", macs[0], "type", "veth",
-            "peer", "nan0", "netns", ns[1], "address", macs[1])
+        _ip(
+            "link",
+            "add",
+            "nan0",
+            "netns",
+            ns[0],
+            "address",
+            macs[0],
+            "type",
+            "veth",
+            "peer",
+            "nan0",
+            "netns",
+            ns[1],
+            "address",
+            macs[1],
+        )
         for netns in ns:
             # No kernel-made link-local address (nanpeer adds its own, and
             # the kernel's would make that fail), and no duplicate address
@@ -99,16 +119,31 @@ class Part:
     title = "NAN radio (nanpeer)"
 
     def add_arguments(self, group):
-        group.add_argument("--nan-medium", metavar="DIR",
-                           help="folder of the NAN medium that the boards share (enables the NAN radio; "
-                                "run the board in a namespace of `sim/board net up`)")
-        group.add_argument("--nan-trace", metavar="FILE",
-                           help="append a line per library call, event and frame to FILE")
-        group.add_argument("--nan-fault", metavar="ITEM", action="append", default=[],
-                           help="inject a fault: drop:EVENT[@n], delay:EVENT[@n]=MS, "
-                                "reject:CALL[@n], vanish:EVENT|CALL[@n] (repeatable)")
-        group.add_argument("--nan-announce-ms", metavar="MS", type=int,
-                           help="a publisher's announcement interval (default 1000)")
+        group.add_argument(
+            "--nan-medium",
+            metavar="DIR",
+            help="folder of the NAN medium that the boards share (enables the NAN radio; "
+            "run the board in a namespace of `sim/board net up`)",
+        )
+        group.add_argument(
+            "--nan-trace",
+            metavar="FILE",
+            help="append a line per library call, event and frame to FILE",
+        )
+        group.add_argument(
+            "--nan-fault",
+            metavar="ITEM",
+            action="append",
+            default=[],
+            help="inject a fault: drop:EVENT[@n], delay:EVENT[@n]=MS, "
+            "reject:CALL[@n], vanish:EVENT|CALL[@n] (repeatable)",
+        )
+        group.add_argument(
+            "--nan-announce-ms",
+            metavar="MS",
+            type=int,
+            help="a publisher's announcement interval (default 1000)",
+        )
 
     def add_commands(self, subparsers):
         net = subparsers.add_parser("net", help="the two boards' network: up or down")
@@ -134,7 +169,9 @@ class Part:
         if not os.path.exists("/sys/class/net/nan0"):
             log("no nan0 here: run the board in a namespace made by `sim/board net up NAME`")
         env = board.env
-        env["LD_LIBRARY_PATH"] = os.pathsep.join(filter(None, [library_dir, env.get("LD_LIBRARY_PATH")]))
+        env["LD_LIBRARY_PATH"] = os.pathsep.join(
+            filter(None, [library_dir, env.get("LD_LIBRARY_PATH")])
+        )
         env["PATH"] = IW_DIR + os.pathsep + env.get("PATH", "")
         env["SDCORE_SIM_MEDIUM"] = medium
         if args.nan_trace:

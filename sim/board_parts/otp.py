@@ -23,16 +23,26 @@ class Part:
     title = "OTP memory (nvmem views)"
 
     def add_arguments(self, group):
-        group.add_argument("--no-otp", action="store_true",
-                           help="leave both nvmem views out (opening them fails)")
-        group.add_argument("--otp-raw", metavar="FILE",
-                           help="image file of the raw view (default: a zeroed "
-                           f"{VIEWS['raw'][1]}-byte image in the state folder)")
-        group.add_argument("--otp-map", metavar="FILE",
-                           help="image file of the mapped view (default: a zeroed "
-                           f"{VIEWS['map'][1]}-byte image in the state folder)")
-        group.add_argument("--otp-fail-writes", choices=["raw", "map", "both"],
-                           help="make writes to a view fail with ENOSPC (it then reads as zeros)")
+        group.add_argument(
+            "--no-otp", action="store_true", help="leave both nvmem views out (opening them fails)"
+        )
+        group.add_argument(
+            "--otp-raw",
+            metavar="FILE",
+            help="image file of the raw view (default: a zeroed "
+            f"{VIEWS['raw'][1]}-byte image in the state folder)",
+        )
+        group.add_argument(
+            "--otp-map",
+            metavar="FILE",
+            help="image file of the mapped view (default: a zeroed "
+            f"{VIEWS['map'][1]}-byte image in the state folder)",
+        )
+        group.add_argument(
+            "--otp-fail-writes",
+            choices=["raw", "map", "both"],
+            help="make writes to a view fail with ENOSPC (it then reads as zeros)",
+        )
 
     def enabled(self, args):
         return not args.no_otp

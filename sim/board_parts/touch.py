@@ -22,13 +22,27 @@ DEVICE = "ocp/42010000.padprobe"
 
 # Every attribute of the driver, with the text a plain file starts with.
 PLAIN_TREE = {
-    "common_config": {"ctc_enable": "0", "scan_interval": "10", "sample_num": "4",
-                      "debounce_times": "2", "debounce_en": "1", "snr_touch": "0",
-                      "snr_noise": "0"},
+    "common_config": {
+        "ctc_enable": "0",
+        "scan_interval": "10",
+        "sample_num": "4",
+        "debounce_times": "2",
+        "debounce_en": "1",
+        "snr_touch": "0",
+        "snr_noise": "0",
+    },
     "etc_config": {"etc_enable": "0", "etc_interval": "20", "etc_factor": "4", "etc_step": "2"},
-    "chx_config": {"ch_num": "0", "chx_enable": "1", "chx_mbias": "32", "chx_abs_th": "400",
-                   "chx_diff_th": "200", "chx_p_noise_th": "50", "chx_n_noise_th": "50",
-                   "chx_ave_data": "3300", "chx_baseline": "3300"},
+    "chx_config": {
+        "ch_num": "0",
+        "chx_enable": "1",
+        "chx_mbias": "32",
+        "chx_abs_th": "400",
+        "chx_diff_th": "200",
+        "chx_p_noise_th": "50",
+        "chx_n_noise_th": "50",
+        "chx_ave_data": "3300",
+        "chx_baseline": "3300",
+    },
 }
 
 
@@ -36,20 +50,35 @@ class Part:
     title = "touch controller"
 
     def add_arguments(self, group):
-        group.add_argument("--touch", action="store_true",
-                           help="simulate the touch controller's attribute files")
-        group.add_argument("--touch-do", action="append", default=[], metavar="LINE",
-                           help="a control line run before the command starts "
-                                "(repeatable; implies --touch)")
-        group.add_argument("--touch-script", metavar="FILE",
-                           help="a file of control lines run before the command starts "
-                                "(implies --touch)")
-        group.add_argument("--touch-seed", type=int, default=1, metavar="N",
-                           help="seed of the measurement noise (default 1)")
-        group.add_argument("--touch-plain", action="store_true",
-                           help="the attribute files as plain files on a tmpfs, without "
-                                "the model (for measuring the tool's own cost; wins over "
-                                "--touch)")
+        group.add_argument(
+            "--touch", action="store_true", help="simulate the touch controller's attribute files"
+        )
+        group.add_argument(
+            "--touch-do",
+            action="append",
+            default=[],
+            metavar="LINE",
+            help="a control line run before the command starts " "(repeatable; implies --touch)",
+        )
+        group.add_argument(
+            "--touch-script",
+            metavar="FILE",
+            help="a file of control lines run before the command starts " "(implies --touch)",
+        )
+        group.add_argument(
+            "--touch-seed",
+            type=int,
+            default=1,
+            metavar="N",
+            help="seed of the measurement noise (default 1)",
+        )
+        group.add_argument(
+            "--touch-plain",
+            action="store_true",
+            help="the attribute files as plain files on a tmpfs, without "
+            "the model (for measuring the tool's own cost; wins over "
+            "--touch)",
+        )
 
     def enabled(self, args):
         return bool(args.touch or args.touch_do or args.touch_script or args.touch_plain)
@@ -78,10 +107,20 @@ class Part:
             os.unlink(socket_path)
 
         board.start_fuse_daemon(
-            [daemon, "--mount", MOUNT, "--state", folder, "--init", init,
-             "--seed", str(args.touch_seed)],
+            [
+                daemon,
+                "--mount",
+                MOUNT,
+                "--state",
+                folder,
+                "--init",
+                init,
+                "--seed",
+                str(args.touch_seed),
+            ],
             ready=lambda: os.path.exists(socket_path),
-            stdout=subprocess.DEVNULL)
+            stdout=subprocess.DEVNULL,
+        )
 
     @staticmethod
     def _lay_out_plain(board):

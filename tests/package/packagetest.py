@@ -35,7 +35,9 @@ def project_version():
 def package(name, arch):
     """The one package file `name`_<version>_`arch`.deb in the package folder."""
     found = glob.glob(os.path.join(PACKAGE_DIR, f"{name}_*_{arch}.deb"))
-    assert len(found) == 1, f"expected one {name} package for {arch} in {PACKAGE_DIR}, found {found}"
+    assert (
+        len(found) == 1
+    ), f"expected one {name} package for {arch} in {PACKAGE_DIR}, found {found}"
     return found[0]
 
 

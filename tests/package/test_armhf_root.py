@@ -17,8 +17,17 @@ import time
 
 import pytest
 
-from packagetest import (ARMHF_BUILD, EXAMPLES_DIR, TOOLS_PACKAGE, built_tools, check_output,
-                         control, package, relations, run)
+from packagetest import (
+    ARMHF_BUILD,
+    EXAMPLES_DIR,
+    TOOLS_PACKAGE,
+    built_tools,
+    check_output,
+    control,
+    package,
+    relations,
+    run,
+)
 
 LINK_STUB_DIR = os.path.join(ARMHF_BUILD, "nanpeer", "link-stub")
 
@@ -72,7 +81,9 @@ def test_package_installs_and_removes_cleanly(tmp_path):
 
     removed = dpkg_in(tmp_path, "--purge", TOOLS_PACKAGE)
     assert removed.returncode == 0, removed.stdout + removed.stderr
-    left = [os.path.join(top, name) for top, _, names in os.walk(tmp_path / "usr") for name in names]
+    left = [
+        os.path.join(top, name) for top, _, names in os.walk(tmp_path / "usr") for name in names
+    ]
     assert left == []
 
 
@@ -80,14 +91,20 @@ def test_tools_check_their_arguments_on_arm(board_root):
     tools = built_tools()
     if "otpctl" in tools:
         proc = qemu(board_root, "otpctl")
-        assert (proc.returncode, proc.stderr) == (1, "[rraw/rmap/wraw/wmap] [addr] [len] [write val]\n")
+        assert (proc.returncode, proc.stderr) == (
+            1,
+            "[rraw/rmap/wraw/wmap] [addr] [len] [write val]\n",
+        )
         proc = qemu(board_root, "otpctl", "wraw", "0x10", "1", "ff")
         assert proc.returncode == 1
         assert proc.stderr.startswith("otpctl: address '0x10' is not hexadecimal")
     if "mcushell" in tools:
         # No companion core here: the device cannot be opened, nothing is sent.
         proc = qemu(board_root, "mcushell", "-c", "ver")
-        assert (proc.returncode, proc.stderr) == (1, "Can't open device: No such file or directory\n")
+        assert (proc.returncode, proc.stderr) == (
+            1,
+            "Can't open device: No such file or directory\n",
+        )
     if "padprobe" in tools:
         proc = qemu(board_root, "padprobe")
         assert proc.returncode == 1
@@ -109,12 +126,16 @@ def fake_iw(folder, mac):
     return script
 
 
-@pytest.mark.parametrize("example,role,count", [
-    ("nanpeer-publish.json", "publish", "2"),
-    ("nanpeer-subscribe.json", "subscribe", "1"),
-])
+@pytest.mark.parametrize(
+    "example,role,count",
+    [
+        ("nanpeer-publish.json", "publish", "2"),
+        ("nanpeer-subscribe.json", "subscribe", "1"),
+    ],
+)
 def test_nanpeer_starts_and_stops_with_the_example_configuration_on_arm(
-        board_root, tmp_path, example, role, count):
+    board_root, tmp_path, example, role, count
+):
     if "nanpeer" not in built_tools():
         pytest.skip("nanpeer is not in the tree")
     with open(f"{board_root}{EXAMPLES_DIR}/{example}") as shipped:
@@ -123,8 +144,20 @@ def test_nanpeer_starts_and_stops_with_the_example_configuration_on_arm(
     path = tmp_path / example
     path.write_text(json.dumps(config))
 
-    proc = qemu(board_root, "nanpeer", "-r", role, "-n", count, "-f", str(path), "-t", "1",
-                env={"LD_LIBRARY_PATH": LINK_STUB_DIR}, timeout=120)
+    proc = qemu(
+        board_root,
+        "nanpeer",
+        "-r",
+        role,
+        "-n",
+        count,
+        "-f",
+        str(path),
+        "-t",
+        "1",
+        env={"LD_LIBRARY_PATH": LINK_STUB_DIR},
+        timeout=120,
+    )
     assert proc.returncode == 0, proc.stdout + proc.stderr
     assert "Configuration file parser failed" not in proc.stdout
     assert "[nanpeer] get_phy_from_mac find phy0! " in proc.stdout
@@ -146,8 +179,11 @@ def test_padprobe_greets_and_answers_on_a_serial_line_on_arm(board_root):
         pytest.skip("padprobe is not in the tree")
     host, device = pty.openpty()
     path = os.ttyname(device)
-    proc = subprocess.Popen(["qemu-arm", "-L", str(board_root), f"{board_root}/usr/bin/padprobe", path],
-                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    proc = subprocess.Popen(
+        ["qemu-arm", "-L", str(board_root), f"{board_root}/usr/bin/padprobe", path],
+        stdout=subprocess.DEVNULL,
+        stderr=subprocess.DEVNULL,
+    )
     try:
         assert b"start uart OK!\n" in read_until(host, b"start uart OK!\n", 60)
         # A request without a known type touches no attribute file: the

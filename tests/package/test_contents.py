@@ -4,9 +4,22 @@ import os
 
 import pytest
 
-from packagetest import (EXAMPLES_DIR, REPO, SIM_PACKAGE, SIM_ROOT, TOOLS_PACKAGE, built_tools,
-                         contents, control, extract, package, project_version, readelf, relations,
-                         source_files)
+from packagetest import (
+    EXAMPLES_DIR,
+    REPO,
+    SIM_PACKAGE,
+    SIM_ROOT,
+    TOOLS_PACKAGE,
+    built_tools,
+    contents,
+    control,
+    extract,
+    package,
+    project_version,
+    readelf,
+    relations,
+    source_files,
+)
 
 # Debian's runtime packages that the tools may need, by the library that
 # pulls each one in.
@@ -76,8 +89,11 @@ def test_nanpeer_on_the_board_needs_libsdcore_and_exports_its_names(tmp_path):
     assert "Shared library: [libsdcore.so]" in readelf("-d", path)
     symbols = readelf("--dyn-syms", path)
     for name in NANPEER_EXPORTS:
-        assert any(line.split()[-1] == name and " UND " not in line
-                   for line in symbols.splitlines() if line.strip()), name
+        assert any(
+            line.split()[-1] == name and " UND " not in line
+            for line in symbols.splitlines()
+            if line.strip()
+        ), name
 
 
 def test_manual_pages_in_the_package_are_the_sources(tmp_path):
@@ -90,7 +106,9 @@ def test_manual_pages_in_the_package_are_the_sources(tmp_path):
 
 def expected_sim_files():
     files = {"/usr/bin/board-sim", f"{SIM_ROOT}/sim/board", f"{SIM_ROOT}/build/sim/board-console"}
-    files |= {f"{SIM_ROOT}/sim/board_parts/{name}" for name in source_files("sim/board_parts", ".py")}
+    files |= {
+        f"{SIM_ROOT}/sim/board_parts/{name}" for name in source_files("sim/board_parts", ".py")
+    }
     if os.path.isdir(os.path.join(REPO, "sim", "nan", "bin")):
         files |= {f"{SIM_ROOT}/sim/nan/bin/{name}" for name in source_files("sim/nan/bin")}
     if os.path.isdir(os.path.join(REPO, "sim", "touch")):
@@ -99,7 +117,9 @@ def expected_sim_files():
         files.add(f"{SIM_ROOT}/build/lib/sdcore-sim/libsdcore.so")
     if os.path.exists(os.path.join(REPO, "tools", "padhost")):
         files |= {"/usr/bin/padhost", f"{SIM_ROOT}/tools/padhost"}
-        files |= {f"{SIM_ROOT}/tools/padlink/{name}" for name in source_files("tools/padlink", ".py")}
+        files |= {
+            f"{SIM_ROOT}/tools/padlink/{name}" for name in source_files("tools/padlink", ".py")
+        }
     return files
 
 

@@ -35,8 +35,11 @@ def test_manual_page_formats_cleanly_and_has_every_section(tool):
     path = os.path.join(MAN_DIR, f"{tool}.1")
     proc = run(["groff", "-man", "-ww", "-z", "-Tutf8", path])
     assert (proc.returncode, proc.stderr) == (0, "")
-    headings = [roff_text(line[4:]).strip('"') for line in page(tool).splitlines()
-                if line.startswith(".SH ")]
+    headings = [
+        roff_text(line[4:]).strip('"')
+        for line in page(tool).splitlines()
+        if line.startswith(".SH ")
+    ]
     for section in SECTIONS:
         assert section in headings, f"{tool}.1 has no {section}"
     # apropos and whatis read the NAME line through lexgrog.
@@ -48,22 +51,25 @@ def test_manual_page_formats_cleanly_and_has_every_section(tool):
 def test_manual_page_names_every_option_and_argument(tool):
     text = page(tool)
     for word in ARGUMENTS[tool]:
-        assert re.search(rf"^\.(?:B|I|BI|IB|BR|IR|RB|RI)\s+\"?{re.escape(word)}\b", text,
-                         re.MULTILINE), f"{tool}.1 does not describe {word}"
+        assert re.search(
+            rf"^\.(?:B|I|BI|IB|BR|IR|RB|RI)\s+\"?{re.escape(word)}\b", text, re.MULTILINE
+        ), f"{tool}.1 does not describe {word}"
 
 
 def test_nanpeer_page_shows_the_shipped_example_file():
     lines = page("nanpeer").splitlines()
     start = lines.index(".EX", next(i for i, line in enumerate(lines) if "Kept identical" in line))
     end = lines.index(".EE", start)
-    shown = "\n".join(roff_text(line) for line in lines[start + 1:end]) + "\n"
+    shown = "\n".join(roff_text(line) for line in lines[start + 1 : end]) + "\n"
     with open(os.path.join(EXAMPLES, "nanpeer-publish.json")) as example:
         assert shown == example.read()
 
 
 def test_example_configurations_have_every_section_nanpeer_reads():
-    for name, sections in (("nanpeer-publish.json", ["publish1", "publish2"]),
-                           ("nanpeer-subscribe.json", ["subscribe"])):
+    for name, sections in (
+        ("nanpeer-publish.json", ["publish1", "publish2"]),
+        ("nanpeer-subscribe.json", ["subscribe"]),
+    ):
         with open(os.path.join(EXAMPLES, name)) as example:
             config = json.load(example)
         assert set(config) == {"bin_path", "basic", "dns_sd_record"}, name
@@ -71,10 +77,13 @@ def test_example_configurations_have_every_section_nanpeer_reads():
         assert re.fullmatch(r"([0-9a-f]{2}:){5}[0-9a-f]{2}", config["basic"]["mac_addr"]), name
 
 
-@pytest.mark.parametrize("unit,instance,tool", [
-    ("nanpeer.service", "nanpeer.service", "nanpeer"),
-    ("padprobe@.service", "padprobe@ttyS1.service", "padprobe"),
-])
+@pytest.mark.parametrize(
+    "unit,instance,tool",
+    [
+        ("nanpeer.service", "nanpeer.service", "nanpeer"),
+        ("padprobe@.service", "padprobe@ttyS1.service", "padprobe"),
+    ],
+)
 def test_example_unit_is_valid_and_runs_the_packaged_tool(tmp_path, unit, instance, tool):
     if tool not in built_tools():
         pytest.skip(f"{tool} is not in the tree")

@@ -8,7 +8,16 @@ import tempfile
 
 import pytest
 
-from packagetest import EXAMPLES_DIR, SIM_PACKAGE, SIM_ROOT, TOOLS_PACKAGE, built_tools, extract, package, run
+from packagetest import (
+    EXAMPLES_DIR,
+    SIM_PACKAGE,
+    SIM_ROOT,
+    TOOLS_PACKAGE,
+    built_tools,
+    extract,
+    package,
+    run,
+)
 
 pytestmark = pytest.mark.skipif(os.geteuid() != 0, reason="the board needs root")
 
@@ -75,9 +84,25 @@ def test_installed_board_gives_nanpeer_the_simulated_library(host_root, tmp_path
     up = run([f"{host_root}/usr/bin/board-sim", "net", "up", network], env=env)
     assert up.returncode == 0, up.stderr
     try:
-        proc = board(host_root, "--netns", f"{network}-a", "--nan-medium", medium,
-                     "--nan-trace", str(trace), "--",
-                     "nanpeer", "-r", "publish", "-n", "2", "-f", str(path), "-t", "1")
+        proc = board(
+            host_root,
+            "--netns",
+            f"{network}-a",
+            "--nan-medium",
+            medium,
+            "--nan-trace",
+            str(trace),
+            "--",
+            "nanpeer",
+            "-r",
+            "publish",
+            "-n",
+            "2",
+            "-f",
+            str(path),
+            "-t",
+            "1",
+        )
     finally:
         run([f"{host_root}/usr/bin/board-sim", "net", "down", network], env=env)
         shutil.rmtree(medium, ignore_errors=True)

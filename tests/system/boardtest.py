@@ -27,8 +27,9 @@ def board_argv(argv, board=(), state=None):
 
 def run(argv, stdin=b"", board=(), state=None, timeout=30):
     """Run `argv` in the board; return its status and both outputs."""
-    proc = subprocess.run(board_argv(argv, board, state), input=stdin,
-                          capture_output=True, timeout=timeout)
+    proc = subprocess.run(
+        board_argv(argv, board, state), input=stdin, capture_output=True, timeout=timeout
+    )
     return Result(proc.returncode, proc.stdout, proc.stderr)
 
 

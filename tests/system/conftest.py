@@ -21,9 +21,11 @@ def _needs_root():
 @pytest.fixture
 def tool():
     """Path of a built tool: tool('otpctl')."""
+
     def path(name):
         p = os.path.join(boardtest.BIN, name)
         if not os.path.exists(p):
             pytest.fail(f"{p} is not built")
         return p
+
     return path

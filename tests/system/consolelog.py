@@ -19,7 +19,9 @@ def records(state):
     with open(os.path.join(state, "console", "records.bin"), "rb") as f:
         data = f.read()
     assert len(data) % RECORD_SIZE == 0, f"{len(data)} bytes is not a whole number of records"
-    return [Record(data[i], data[i + 1:i + RECORD_SIZE]) for i in range(0, len(data), RECORD_SIZE)]
+    return [
+        Record(data[i], data[i + 1 : i + RECORD_SIZE]) for i in range(0, len(data), RECORD_SIZE)
+    ]
 
 
 def calls(state):

@@ -40,7 +40,9 @@ def nan_network():
 def kill_everything_in(netns):
     """SIGKILL for what a failed test left running in a namespace (a board
     killed from outside cannot pass SIGKILL on to its command)."""
-    pids = subprocess.run(["ip", "netns", "pids", netns], capture_output=True, text=True).stdout.split()
+    pids = subprocess.run(
+        ["ip", "netns", "pids", netns], capture_output=True, text=True
+    ).stdout.split()
     for pid in pids:
         try:
             os.kill(int(pid), signal.SIGKILL)
@@ -68,8 +70,12 @@ def security_keys(security, key=None, nik_caching=1, bstrap="opp"):
     if security == "passphrase":
         return {"security": "passphrase", "passphrase": key or "letmein-please"}
     if security == "pairing":
-        return {"security": "pairing", "bstrap_method": bstrap, "pairing_passphrase": key or "pairpw",
-                "nik_caching": nik_caching}
+        return {
+            "security": "pairing",
+            "bstrap_method": bstrap,
+            "pairing_passphrase": key or "pairpw",
+            "nik_caching": nik_caching,
+        }
     return {"security": "open"}
 
 
@@ -77,9 +83,14 @@ def publisher_config(path, services, mac=PUBLISHER_MAC):
     """`services`: dicts with at least start_cmd and end_cmd, plus security keys."""
     sections = {}
     for number, extra in enumerate(services, start=1):
-        section = {"publish_id": number, "service_name": f"svc{number}",
-                   "name_of_service_instance": f"svc-{number}", "textinfo": "9 txtvers=1|0x06 path=/",
-                   "hostname": "nanhost", "port_number": 8080 + number}
+        section = {
+            "publish_id": number,
+            "service_name": f"svc{number}",
+            "name_of_service_instance": f"svc-{number}",
+            "textinfo": "9 txtvers=1|0x06 path=/",
+            "hostname": "nanhost",
+            "port_number": 8080 + number,
+        }
         section.update(extra)
         sections[f"publish{number}"] = section
     _write(path, {"bin_path": bin_path(), "basic": {"mac_addr": mac}, "dns_sd_record": sections})
@@ -89,8 +100,14 @@ def publisher_config(path, services, mac=PUBLISHER_MAC):
 def subscriber_config(path, service_name="svc1", mac=SUBSCRIBER_MAC, **keys):
     section = {"subscribe_id": 1, "service_name": service_name}
     section.update(keys or security_keys("open"))
-    _write(path, {"bin_path": bin_path(), "basic": {"mac_addr": mac},
-                  "dns_sd_record": {"subscribe": section}})
+    _write(
+        path,
+        {
+            "bin_path": bin_path(),
+            "basic": {"mac_addr": mac},
+            "dns_sd_record": {"subscribe": section},
+        },
+    )
     return path
 
 
@@ -107,14 +124,26 @@ class Peer:
         self.netns = netns
         self.output_path = os.path.join(out_dir, f"{role}.out")
         self.trace_path = trace or os.path.join(out_dir, f"{role}.trace")
-        board = ["--netns", netns, "--nan-medium", medium, "--nan-trace", self.trace_path,
-                 "--nan-announce-ms", "300"]
+        board = [
+            "--netns",
+            netns,
+            "--nan-medium",
+            medium,
+            "--nan-trace",
+            self.trace_path,
+            "--nan-announce-ms",
+            "300",
+        ]
         for fault in faults:
             board += ["--nan-fault", fault]
         self._out = open(self.output_path, "wb")
         self.started = time.monotonic()
-        self.proc = boardtest.start(["nanpeer", "-r", role, "-f", config, *args], board=board,
-                                    stdout=self._out, stderr=subprocess.STDOUT)
+        self.proc = boardtest.start(
+            ["nanpeer", "-r", role, "-f", config, *args],
+            board=board,
+            stdout=self._out,
+            stderr=subprocess.STDOUT,
+        )
 
     def output(self):
         with open(self.output_path, "rb") as text:
@@ -147,8 +176,11 @@ class Peer:
         raise AssertionError(f"{self.role}: no {name} (x{count}) in the trace")
 
     def stop(self, sig=None, timeout=60):
-        status = boardtest.stop(self.proc, timeout=timeout) if sig is None else \
-            boardtest.stop(self.proc, sig=sig, timeout=timeout)
+        status = (
+            boardtest.stop(self.proc, timeout=timeout)
+            if sig is None
+            else boardtest.stop(self.proc, sig=sig, timeout=timeout)
+        )
         self._out.close()
         return status
 

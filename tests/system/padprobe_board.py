@@ -20,8 +20,10 @@ SLOW = 4.0 if os.environ.get("BOARD_SANITIZER") else 1.0
 def cjson(*members):
     """An object as cJSON_Print lays it out: one member a line, tab indented,
     a tab after the colon."""
+
     def value(v):
         return f'"{v}"' if isinstance(v, str) else str(v)
+
     body = ",\n".join(f'\t"{name}":\t{value(v)}' for name, v in members)
     return "{\n" + body + "\n}"
 
@@ -68,7 +70,7 @@ class Probe(SimulatedBoard):
             text = self.stdout()[mark:].decode(errors="replace")
             if expected is None or text == expected or time.monotonic() > deadline:
                 return text
-            if len(text) > len(expected) and not expected.startswith(text[:len(expected)]):
+            if len(text) > len(expected) and not expected.startswith(text[: len(expected)]):
                 return text
             time.sleep(0.01)
 
@@ -98,7 +100,7 @@ class Probe(SimulatedBoard):
             assert self.wait_stdout(answered(answer), timeout=10 * SLOW, start=mark)
             text = self.log_since(mark)
             assert text.startswith(got(request)) and text.endswith(answered(answer))
-            return text[len(got(request)):-len(answered(answer))]
+            return text[len(got(request)) : -len(answered(answer))]
         expected = got(request) + log + answered(answer)
         assert self.log_since(mark, expected) == expected
         return reply
@@ -114,9 +116,11 @@ def probe(tmp_path):
 
     def start(*options, **kwargs):
         p = Probe(tmp_path / f"state{len(started)}", options, **kwargs).start(
-            wait_greeting=kwargs.get("tool_args") is None)
+            wait_greeting=kwargs.get("tool_args") is None
+        )
         started.append(p)
         return p
+
     yield start
     for p in started:
         if p.proc.poll() is None:

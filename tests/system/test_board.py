@@ -26,8 +26,11 @@ def test_signal_death_is_passed_on():
 
 
 def test_sigterm_reaches_the_command_and_leaves_nothing(tmp_path):
-    proc = start(["sh", "-c", "trap 'echo got; exit 5' TERM; while :; do sleep 0.05; done"],
-                 state=tmp_path / "state", stdout=__import__("subprocess").PIPE)
+    proc = start(
+        ["sh", "-c", "trap 'echo got; exit 5' TERM; while :; do sleep 0.05; done"],
+        state=tmp_path / "state",
+        stdout=__import__("subprocess").PIPE,
+    )
     time.sleep(0.5)
     assert stop(proc) == 5
     assert proc.stdout.read() == b"got\n"
@@ -43,8 +46,10 @@ def test_plain_touch_tree_keeps_what_is_written():
     # Plain files, so a shorter write leaves the old tail: the mode measures
     # cost, it does not model the driver.
     chx = "/sys/devices/platform/ocp/42010000.padprobe/chx_config"
-    r = run(["sh", "-c", f"cat {chx}/chx_ave_data; printf 7 1<>{chx}/chx_mbias; cat {chx}/chx_mbias"],
-            board=["--touch-plain"])
+    r = run(
+        ["sh", "-c", f"cat {chx}/chx_ave_data; printf 7 1<>{chx}/chx_mbias; cat {chx}/chx_mbias"],
+        board=["--touch-plain"],
+    )
     assert (r.status, r.stdout) == (0, b"3300\n72\n")
     refused = run(["true"], board=["--touch-plain", "--touch-do", "touch 3 500 1000"])
     assert refused.status != 0 and b"--touch-plain" in refused.stderr

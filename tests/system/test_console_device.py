@@ -38,15 +38,18 @@ def test_every_record_is_kept_byte_for_byte(tmp_path):
 
 def test_chosen_calls_fail_with_the_chosen_errno(tmp_path):
     rec = (bytes([1]) + b"x" + bytes(127)).hex()
-    answers, state = client(tmp_path, [f"0:{rec}"] * 4,
-                            board=["--console-fail-call", "2", "--console-fail-call", "4",
-                                   "--console-errno", "ENOSPC"])
+    answers, state = client(
+        tmp_path,
+        [f"0:{rec}"] * 4,
+        board=["--console-fail-call", "2", "--console-fail-call", "4", "--console-errno", "ENOSPC"],
+    )
     assert answers == [0, errno.ENOSPC, 0, errno.ENOSPC]
     assert len(records(state)) == 4, "failed calls are recorded too"
     assert [a for _, _, a in calls(state)] == [0, -errno.ENOSPC, 0, -errno.ENOSPC]
 
-    answers, _ = client(tmp_path / "all", [f"0:{rec}"] * 2,
-                        board=["--console-fail-all", "--console-errno", "7"])
+    answers, _ = client(
+        tmp_path / "all", [f"0:{rec}"] * 2, board=["--console-fail-all", "--console-errno", "7"]
+    )
     assert answers == [errno.E2BIG, errno.E2BIG]
 
 
@@ -56,15 +59,17 @@ def test_unknown_requests_and_bad_addresses_are_refused(tmp_path):
     # serves for regular files, unlike 1); a null pointer cannot be read.
     answers, state = client(tmp_path, [f"{0x4d01}:{rec}", "0:", f"0:{rec}"])
     assert answers == [errno.ENOTTY, errno.EFAULT, 0]
-    assert calls(state) == [(1, 0x4d01, -errno.ENOTTY), (2, 0, -errno.EFAULT), (3, 0, 0)]
+    assert calls(state) == [(1, 0x4D01, -errno.ENOTTY), (2, 0, -errno.EFAULT), (3, 0, 0)]
     assert len(records(state)) == 1
 
 
 def test_plain_reads_and_writes(tmp_path):
-    script = ("import os\n"
-              "fd = os.open('/dev/console-ctrl', os.O_RDWR)\n"
-              "print(os.read(fd, 16))\n"
-              "try:\n    os.write(fd, b'x')\nexcept OSError as e:\n    print(e.errno)\n")
+    script = (
+        "import os\n"
+        "fd = os.open('/dev/console-ctrl', os.O_RDWR)\n"
+        "print(os.read(fd, 16))\n"
+        "try:\n    os.write(fd, b'x')\nexcept OSError as e:\n    print(e.errno)\n"
+    )
     r = run(["/usr/bin/python3", "-c", script])
     assert (r.status, r.stdout) == (0, f"b''\n{errno.EINVAL}\n".encode())
 

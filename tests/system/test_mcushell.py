@@ -76,8 +76,11 @@ def test_interactive_status_is_that_of_the_last_command(tmp_path):
     assert [rec.command for rec in records(state)] == [b"a", b"b", b"c"]
     assert [answer for _, _, answer in calls(state)] == [0, -errno.EIO, 0]
 
-    r, state = mcushell(tmp_path / "last", stdin=b"a\nb\n\nexit\n",
-                        board=["--console-fail-call", "2", "--console-errno", "EBUSY"])
+    r, state = mcushell(
+        tmp_path / "last",
+        stdin=b"a\nb\n\nexit\n",
+        board=["--console-fail-call", "2", "--console-errno", "EBUSY"],
+    )
     assert (r.status, r.stdout) == (255, b"\r\n#")
     assert calls(state)[-1] == (2, 0, -errno.EBUSY)
 

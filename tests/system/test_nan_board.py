@@ -17,23 +17,43 @@ def test_net_up_joins_two_namespaces_at_nan0_and_down_leaves_nothing():
         with nan_network() as (c, d, _):
             assert {a, b, c, d} <= netns_names(), "networks of parallel tests coexist"
         assert not {c, d} & netns_names()
-        r = boardtest.run(["sh", "-c", "iw dev; cat /proc/sys/net/ipv6/conf/nan0/accept_dad; "
-                                        "ip -6 address show dev nan0; echo lib=$LD_LIBRARY_PATH"],
-                          board=["--netns", a, "--nan-medium", medium])
+        r = boardtest.run(
+            [
+                "sh",
+                "-c",
+                "iw dev; cat /proc/sys/net/ipv6/conf/nan0/accept_dad; "
+                "ip -6 address show dev nan0; echo lib=$LD_LIBRARY_PATH",
+            ],
+            board=["--netns", a, "--nan-medium", medium],
+        )
         assert r.status == 0, r.stderr
         lines = r.stdout.decode().splitlines()
-        assert lines[:6] == ["phy#0", "\tInterface nan0", "\t\tifindex 2", "\t\twdev 0x1",
-                             "\t\taddr 02:00:00:00:00:01", "\t\ttype NAN"]
+        assert lines[:6] == [
+            "phy#0",
+            "\tInterface nan0",
+            "\t\tifindex 2",
+            "\t\twdev 0x1",
+            "\t\taddr 02:00:00:00:00:01",
+            "\t\ttype NAN",
+        ]
         assert lines[6] == "0", "duplicate address detection is off"
         assert not any("inet6" in line for line in lines), "no kernel-made link-local address"
         assert lines[-1].startswith("lib=") and lines[-1].endswith("/lib/sdcore-sim")
         # The two ends reach each other once they have addresses, as nanpeer
         # gives them.
-        r = boardtest.run(["ip", "-6", "address", "add", "fe80::2/64", "dev", "nan0"],
-                          board=["--netns", b, "--nan-medium", medium])
+        r = boardtest.run(
+            ["ip", "-6", "address", "add", "fe80::2/64", "dev", "nan0"],
+            board=["--netns", b, "--nan-medium", medium],
+        )
         assert r.status == 0, r.stderr
-        r = boardtest.run(["sh", "-c", "ip -6 address add fe80::1/64 dev nan0 && ping6 -c 1 -W 5 -I nan0 fe80::2"],
-                          board=["--netns", a, "--nan-medium", medium])
+        r = boardtest.run(
+            [
+                "sh",
+                "-c",
+                "ip -6 address add fe80::1/64 dev nan0 && ping6 -c 1 -W 5 -I nan0 fe80::2",
+            ],
+            board=["--netns", a, "--nan-medium", medium],
+        )
         assert r.status == 0, r.stdout + r.stderr
         assert b"1 received" in r.stdout
     # Other tests may have networks of their own up meanwhile.
@@ -54,7 +74,9 @@ def test_bad_network_names_and_busy_names_are_refused():
 def test_library_reports_a_bad_fault_setting_and_rejects_the_service(tmp_path):
     cfg = publisher_config(tmp_path / "pub.json", [{"security": "open"}])
     with nan_network() as (a, _b, medium):
-        pub = Peer(a, medium, "publish", cfg, tmp_path, args=["-t", "1"], faults=["drop:NOT_AN_EVENT"])
+        pub = Peer(
+            a, medium, "publish", cfg, tmp_path, args=["-t", "1"], faults=["drop:NOT_AN_EVENT"]
+        )
         with peers(pub):
             assert pub.wait(timeout=30) == 0
     assert "sdcore-sim: bad fault item 'drop:NOT_AN_EVENT'" in pub.output()

@@ -8,7 +8,9 @@ def test_passphrase_data_path_comes_up_with_equal_passphrases(tmp_path):
     pub_cfg = publisher_config(tmp_path / "pub.json", [security_keys("passphrase")])
     sub_cfg = subscriber_config(tmp_path / "sub.json", **security_keys("passphrase"))
     with publisher_and_subscriber(tmp_path, pub_cfg, sub_cfg) as (pub, sub):
-        sub.wait_for(r"^\[nanpeer\] peer's security: pairing_enable\[0\], pmk_set\[1\], paired\[0\]$")
+        sub.wait_for(
+            r"^\[nanpeer\] peer's security: pairing_enable\[0\], pmk_set\[1\], paired\[0\]$"
+        )
         sub.wait_for(r"^\[nanpeer\] type\(0\), status\(0\), ndp_id\(1\)")
         pub.wait_for(r"^\[nanpeer\] type\(0\), status\(0\)")
         sub.wait_for(r"^10 packets transmitted, 10 received")
@@ -18,7 +20,9 @@ def test_passphrase_data_path_comes_up_with_equal_passphrases(tmp_path):
 
 def test_different_passphrases_fail_the_set_up(tmp_path):
     pub_cfg = publisher_config(tmp_path / "pub.json", [security_keys("passphrase", "first-secret")])
-    sub_cfg = subscriber_config(tmp_path / "sub.json", **security_keys("passphrase", "second-secret"))
+    sub_cfg = subscriber_config(
+        tmp_path / "sub.json", **security_keys("passphrase", "second-secret")
+    )
     with publisher_and_subscriber(tmp_path, pub_cfg, sub_cfg) as (pub, sub):
         sub.wait_for(r"^\[nanpeer\] type\(0\), status\(1\), ndp_id\(1\)")
         sub.wait_for(r"^\[nanpeer\] dns_evt_data_confirm, ndp setup fail!$")

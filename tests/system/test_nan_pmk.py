@@ -9,7 +9,9 @@ def test_pmk_data_path_comes_up_with_equal_keys(tmp_path):
     pub_cfg = publisher_config(tmp_path / "pub.json", [security_keys("pmk")])
     sub_cfg = subscriber_config(tmp_path / "sub.json", **security_keys("pmk"))
     with publisher_and_subscriber(tmp_path, pub_cfg, sub_cfg) as (pub, sub):
-        sub.wait_for(r"^\[nanpeer\] peer's security: pairing_enable\[0\], pmk_set\[1\], paired\[0\]$")
+        sub.wait_for(
+            r"^\[nanpeer\] peer's security: pairing_enable\[0\], pmk_set\[1\], paired\[0\]$"
+        )
         sub.wait_for(r"^\[nanpeer\] type\(0\), status\(0\), ndp_id\(1\)")
         pub.wait_for(r"^\[nanpeer\] security\(1\)$")
         pub.wait_for(r"^\[nanpeer\] type\(0\), status\(0\)")

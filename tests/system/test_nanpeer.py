@@ -10,14 +10,16 @@ import pytest
 import boardtest
 from boardtest import run, start, stop
 
-USAGE = (b"Usage: nanpeer [-r publish|subscribe] [-f config_file] [option] \n"
-         b"\n"
-         b"General : \n"
-         b"Publish : \n"
-         b"  -t \t timeout value\n"
-         b"  -n \t number of service\n"
-         b"subscribe : \n"
-         b"  -t \t timeout value\n")
+USAGE = (
+    b"Usage: nanpeer [-r publish|subscribe] [-f config_file] [option] \n"
+    b"\n"
+    b"General : \n"
+    b"Publish : \n"
+    b"  -t \t timeout value\n"
+    b"  -n \t number of service\n"
+    b"subscribe : \n"
+    b"  -t \t timeout value\n"
+)
 
 
 def info(text):
@@ -42,13 +44,23 @@ def setup(tmp_path, monkeypatch, tool):
                 "wpa_supplicant_path": "/usr/sbin/wpa_supplicant",
                 "wpa_supplicant_conf_path": "/etc/wpa_supplicant.conf",
                 "wpa_supplicant_log_file": "/tmp/wpa.log",
-                "wpa_supplicant_dbg_para": "-d"}},
+                "wpa_supplicant_dbg_para": "-d",
+            },
+        },
         "basic": {"mac_addr": "02:00:00:00:00:01"},
         "dns_sd_record": {
-            "publish1": {"publish_id": 1, "service_name": "demo",
-                         "name_of_service_instance": "demo-1", "textinfo": "3 abc",
-                         "hostname": "nanhost", "port_number": 8080, "security": "open"},
-            "subscribe": {"subscribe_id": 1, "service_name": "demo", "security": "open"}}}
+            "publish1": {
+                "publish_id": 1,
+                "service_name": "demo",
+                "name_of_service_instance": "demo-1",
+                "textinfo": "3 abc",
+                "hostname": "nanhost",
+                "port_number": 8080,
+                "security": "open",
+            },
+            "subscribe": {"subscribe_id": 1, "service_name": "demo", "security": "open"},
+        },
+    }
     path = tmp_path / "nanpeer.json"
     path.write_text(json.dumps(config))
     calls = tmp_path / "calls.log"
@@ -70,8 +82,9 @@ def test_usage_and_exit_statuses(setup):
     assert (r.status, r.stdout) == (1, info(b"unknown role!!! \n"))
     r = run(["nanpeer", "-r", "publish", "-f", "/nonexistent.json"])
     assert r.status == 1
-    assert r.stdout.endswith(info(b"Cannot open /nonexistent.json\n")
-                             + info(b"Configuration file parser failed!!!\n"))
+    assert r.stdout.endswith(
+        info(b"Cannot open /nonexistent.json\n") + info(b"Configuration file parser failed!!!\n")
+    )
     assert not setup["calls"].exists()
 
 
@@ -89,7 +102,10 @@ def test_publisher_runs_past_its_timeout_then_shuts_down(setup):
     assert info(b"get_phy_from_mac find phy2! \n") in r.stdout
     assert r.stdout.endswith(info(b"\n!!!!!! Terminated !!!!!!\n"))
     assert setup["calls"].read_text().splitlines() == [
-        "dns_register_evt_cb -1 -1", "dns_publish 2 1", "dns_stop_service 2 -1"]
+        "dns_register_evt_cb -1 -1",
+        "dns_publish 2 1",
+        "dns_stop_service 2 -1",
+    ]
 
 
 def test_subscriber_waits_five_seconds_less(setup):
@@ -100,8 +116,9 @@ def test_subscriber_waits_five_seconds_less(setup):
 
 
 def test_sigint_ends_an_endless_run_within_about_a_second(setup):
-    proc = start(["nanpeer", "-r", "publish", "-f", setup["config"], "-t", "0"],
-                 stdout=subprocess.PIPE)
+    proc = start(
+        ["nanpeer", "-r", "publish", "-f", setup["config"], "-t", "0"], stdout=subprocess.PIPE
+    )
     deadline = time.monotonic() + 20
     while not setup["calls"].exists() or "dns_publish" not in setup["calls"].read_text():
         assert time.monotonic() < deadline, "nanpeer did not publish"

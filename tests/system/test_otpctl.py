@@ -19,8 +19,9 @@ def otp(tmp_path):
         raw_before, map_before = raw.read_bytes(), mapped.read_bytes()
 
         def run(self, *args, board=()):
-            return run(["otpctl", *args],
-                       board=["--otp-raw", str(raw), "--otp-map", str(mapped), *board])
+            return run(
+                ["otpctl", *args], board=["--otp-raw", str(raw), "--otp-map", str(mapped), *board]
+            )
 
         def unchanged(self):
             return raw.read_bytes() == self.raw_before and mapped.read_bytes() == self.map_before
@@ -37,8 +38,11 @@ def test_read_dumps_rows_of_sixteen_and_returns_the_count(otp):
     assert (r.status, r.stdout) == (17, b"addr : 0x0, size: 17\n" + row + b"\nef ")
 
     r = otp.run("rraw", "FF", "32")
-    rows = [b"".join(b"%02x " % ((0xff + i) % 256) for i in range(k, k + 16)) for k in (0, 16)]
-    assert (r.status, r.stdout) == (32, b"addr : 0xff, size: 32\n" + rows[0] + b"\n" + rows[1] + b"\n")
+    rows = [b"".join(b"%02x " % ((0xFF + i) % 256) for i in range(k, k + 16)) for k in (0, 16)]
+    assert (r.status, r.stdout) == (
+        32,
+        b"addr : 0xff, size: 32\n" + rows[0] + b"\n" + rows[1] + b"\n",
+    )
 
 
 def test_read_status_edges(otp):
@@ -62,7 +66,7 @@ def test_write_reaches_only_its_view_and_only_len_bytes(otp):
     r = otp.run("wraw", "ffe", "1", "05ff")
     assert (r.status, r.stdout) == (0, b"addr : 0xffe, size: 1\nbuf[0] = 5\n")
     raw = otp.raw_path.read_bytes()
-    assert raw[0xffe:] == b"\x05\xff" and raw[:0xffe] == otp.raw_before[:0xffe]
+    assert raw[0xFFE:] == b"\x05\xff" and raw[:0xFFE] == otp.raw_before[:0xFFE]
 
     r = otp.run("rmap", "0", "3")
     assert r.stdout.endswith(b"a1 b2 fd ")
@@ -70,20 +74,30 @@ def test_write_reaches_only_its_view_and_only_len_bytes(otp):
 
 def test_odd_value_is_reported_and_not_written(otp):
     r = otp.run("wraw", "0", "1", "abc")
-    assert (r.status, r.stdout, r.stderr) == (0, b"addr : 0x0, size: 1\nval buffer is invalid\n", b"")
+    assert (r.status, r.stdout, r.stderr) == (
+        0,
+        b"addr : 0x0, size: 1\nval buffer is invalid\n",
+        b"",
+    )
     assert otp.unchanged()
 
 
-@pytest.mark.parametrize("args, message", [
-    (["erase", "0", "1"], b"unknown command 'erase' (rraw, rmap, wraw or wmap)"),
-    (["wraw", "0x10", "1", "00"], b"address '0x10' is not hexadecimal (digits 0-9 a-f, no 0x prefix)"),
-    (["rraw", "100000010", "1"], b"address '100000010' has more than 8 digits"),
-    (["rraw", "0", "1025"], b"length '1025' is outside 0..1024"),
-    (["wraw", "0", "-1", "00"], b"length '-1' is outside 0..1024"),
-    (["wmap", "0", "2", "00"], b"length 2 is more than the 1 bytes the value gives"),
-    (["wmap", "0", "1", "0g"], b"value '0g' is not hexadecimal (digits 0-9 a-f, two a byte)"),
-    (["wmap", "0", "1", "f" * 2050], b"value has 2050 characters, at most 2048 fit"),
-])
+@pytest.mark.parametrize(
+    "args, message",
+    [
+        (["erase", "0", "1"], b"unknown command 'erase' (rraw, rmap, wraw or wmap)"),
+        (
+            ["wraw", "0x10", "1", "00"],
+            b"address '0x10' is not hexadecimal (digits 0-9 a-f, no 0x prefix)",
+        ),
+        (["rraw", "100000010", "1"], b"address '100000010' has more than 8 digits"),
+        (["rraw", "0", "1025"], b"length '1025' is outside 0..1024"),
+        (["wraw", "0", "-1", "00"], b"length '-1' is outside 0..1024"),
+        (["wmap", "0", "2", "00"], b"length 2 is more than the 1 bytes the value gives"),
+        (["wmap", "0", "1", "0g"], b"value '0g' is not hexadecimal (digits 0-9 a-f, two a byte)"),
+        (["wmap", "0", "1", "f" * 2050], b"value has 2050 characters, at most 2048 fit"),
+    ],
+)
 def test_bad_input_is_refused_before_the_device_is_opened(otp, args, message):
     r = otp.run(*args)
     assert (r.status, r.stdout, r.stderr) == (1, b"", b"otpctl: " + message + b"\n")
@@ -94,10 +108,18 @@ def test_bad_input_is_refused_before_the_device_is_opened(otp, args, message):
 
 def test_usage_lines(otp):
     r = otp.run("wraw", "0", "1")
-    assert (r.status, r.stdout, r.stderr) == (1, b"", b"Usage:[wraw/wmap] [addr] [len] [write val]\n")
+    assert (r.status, r.stdout, r.stderr) == (
+        1,
+        b"",
+        b"Usage:[wraw/wmap] [addr] [len] [write val]\n",
+    )
     for args in ([], ["rraw", "0"]):
         r = otp.run(*args)
-        assert (r.status, r.stdout, r.stderr) == (1, b"", b"[rraw/rmap/wraw/wmap] [addr] [len] [write val]\n")
+        assert (r.status, r.stdout, r.stderr) == (
+            1,
+            b"",
+            b"[rraw/rmap/wraw/wmap] [addr] [len] [write val]\n",
+        )
 
 
 def test_missing_views(otp):

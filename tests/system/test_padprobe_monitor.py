@@ -7,12 +7,23 @@ from padlink.stream import SequenceChecker  # noqa: E402  (found through padprob
 
 # A reference frame checked byte by byte: channels 0 and 2, averages 1000
 # and 2000, baselines 1100 and 1990, snr_touch 5 over snr_noise 3.
-REFERENCE_SETUP = ["--touch-do", "set chx_ave_data:0 1000", "--touch-do", "set chx_baseline:0 1100",
-                   "--touch-do", "set chx_ave_data:2 2000", "--touch-do", "set chx_baseline:2 1990",
-                   "--touch-do", "set snr_touch 5", "--touch-do", "set snr_noise 3"]
-REFERENCE_FRAME = bytes.fromhex("64617461 01000000 02 A700 1200 DA"
-                                "00 E803 4C04 6400 00 00"
-                                "02 D007 C607 F6FF 00 00")
+REFERENCE_SETUP = [
+    "--touch-do",
+    "set chx_ave_data:0 1000",
+    "--touch-do",
+    "set chx_baseline:0 1100",
+    "--touch-do",
+    "set chx_ave_data:2 2000",
+    "--touch-do",
+    "set chx_baseline:2 1990",
+    "--touch-do",
+    "set snr_touch 5",
+    "--touch-do",
+    "set snr_noise 3",
+]
+REFERENCE_FRAME = bytes.fromhex(
+    "64617461 01000000 02 A700 1200 DA" "00 E803 4C04 6400 00 00" "02 D007 C607 F6FF 00 00"
+)
 
 
 def start(samp_int, channels=(), **extra):
@@ -38,12 +49,15 @@ def test_reference_frame_and_a_single_tick(probe):
     enables = [w for w in p.writes_of(mark) if w[0] in ("ch_num", "chx_enable", "ctc_enable")]
     expected = []
     for ch in range(9):
-        expected += [("ch_num", None, str(ch), "ok"),
-                     ("chx_enable", ch, "1" if ch in (0, 2) else "0", "ok")]
+        expected += [
+            ("ch_num", None, str(ch), "ok"),
+            ("chx_enable", ch, "1" if ch in (0, 2) else "0", "ok"),
+        ]
     assert enables[:19] == expected + [("ctc_enable", None, "1", "ok")]
     assert p.wait_stdout("[CAP][INFO] Monitor daemon started...\n\n")
-    assert p.wait_stdout("[CAP][INFO] Monitor timer_start ...\n\n"
-                         "[CAP][INFO] Monitor timer start OK\n\n")
+    assert p.wait_stdout(
+        "[CAP][INFO] Monitor timer_start ...\n\n" "[CAP][INFO] Monitor timer start OK\n\n"
+    )
     assert p.ask('{"type":"stop"}').raw.decode() == ACK
 
 
@@ -100,16 +114,24 @@ def test_no_channels_and_truncated_members(probe):
     frames = p.link.take_frames(3, timeout=10 * SLOW)
     p.ask('{"type":"stop"}')
     for f in frames:
-        assert f.raw == b"data" + f.seq.to_bytes(4, "little") + bytes([0]) + \
-            f.snr.to_bytes(2, "little") + bytes([0, 0, 0])
+        assert f.raw == b"data" + f.seq.to_bytes(4, "little") + bytes([0]) + f.snr.to_bytes(
+            2, "little"
+        ) + bytes([0, 0, 0])
     enables = [w[2] for w in p.writes_of(mark) if w[0] == "chx_enable"]
     assert enables[:9] == ["0"] * 9
 
 
 def test_snr_and_negative_differences(probe):
     p = probe(*REFERENCE_SETUP)
-    cases = [(5, 3, 167), (5, 0, 65535), (1, 200, 1), (3, 2, 150), (0, 7, 0),
-             (-5, 3, (-166) & 0xFFFF), (700, 1, 65535)]
+    cases = [
+        (5, 3, 167),
+        (5, 0, 65535),
+        (1, 200, 1),
+        (3, 2, 150),
+        (0, 7, 0),
+        (-5, 3, (-166) & 0xFFFF),
+        (700, 1, 65535),
+    ]
     for touch, noise, snr in cases:
         p.control(f"set snr_touch {touch}")
         p.control(f"set snr_noise {noise}")
@@ -117,7 +139,7 @@ def test_snr_and_negative_differences(probe):
         (frame,) = p.link.take_frames(1, timeout=10 * SLOW)
         assert frame.snr == snr, (touch, noise)
         # Baseline below the average: 1990 - 2000 travels as F6 FF.
-        assert frame.raw[14 + 5:14 + 7] == b"\xf6\xff"
+        assert frame.raw[14 + 5 : 14 + 7] == b"\xf6\xff"
         assert frame.records[0].diff == -10
         p.ask('{"type":"stop"}')
 

@@ -20,9 +20,15 @@ def test_pty_takes_the_uart_settings_echoes_until_configured_and_flushes():
 
         # The tool's settings. Python applies the speed fields through
         # cfset*speed, so they carry the speed the tool puts in the flags.
-        attrs = [termios.IGNPAR, 0,
-                 termios.B1500000 | termios.CS8 | termios.CLOCAL | termios.CREAD, 0,
-                 termios.B1500000, termios.B1500000, [b"\0"] * 32]
+        attrs = [
+            termios.IGNPAR,
+            0,
+            termios.B1500000 | termios.CS8 | termios.CLOCAL | termios.CREAD,
+            0,
+            termios.B1500000,
+            termios.B1500000,
+            [b"\0"] * 32,
+        ]
         attrs[6][termios.VMIN] = 0
         attrs[6][termios.VTIME] = 0
         termios.tcsetattr(slave, termios.TCSANOW, attrs)

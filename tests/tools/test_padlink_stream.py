@@ -7,14 +7,16 @@ from padlink.stream import Answer, Frame, Greeting, Junk, SequenceChecker, Strea
 
 # A reference frame with two channels: ch0 avg 1000 base 1100, ch2 avg
 # 2000 base 1990, SNR 167, first frame after a start.
-REFERENCE = bytes.fromhex("64617461 01000000 02 A700 1200 DA"
-                          "00 E803 4C04 6400 00 00"
-                          "02 D007 C607 F6FF 00 00")
+REFERENCE = bytes.fromhex(
+    "64617461 01000000 02 A700 1200 DA" "00 E803 4C04 6400 00 00" "02 D007 C607 F6FF 00 00"
+)
 
 
 def frame_bytes(seq, records, snr=0, xor=None, length=None):
-    payload = b"".join(struct.pack("<BHHHBB", ch, avg, base, (base - avg) & 0xFFFF, 0, 0)
-                       for ch, avg, base in records)
+    payload = b"".join(
+        struct.pack("<BHHHBB", ch, avg, base, (base - avg) & 0xFFFF, 0, 0)
+        for ch, avg, base in records
+    )
     if xor is None:
         xor = 0
         for byte in payload:
@@ -41,14 +43,22 @@ def test_reference_frame_decodes_exactly():
     assert (frame.seq, frame.count, frame.snr, frame.length) == (1, 2, 167, 18)
     assert frame.xor_ok and frame.length_ok
     assert [(r.channel, r.average, r.baseline, r.diff) for r in frame.records] == [
-        (0, 1000, 1100, 100), (2, 2000, 1990, -10)]
+        (0, 1000, 1100, 100),
+        (2, 2000, 1990, -10),
+    ]
 
 
 def test_mixed_stream_splits_the_same_however_it_is_cut():
-    stream = (b"start uart OK!\n" + ANSWER + frame_bytes(1, [(3, 4000, 4010)]) +
-              b'{"type":\t"ack"}' + frame_bytes(2, []) + frame_bytes(3, [(8, 1, 2)]))
+    stream = (
+        b"start uart OK!\n"
+        + ANSWER
+        + frame_bytes(1, [(3, 4000, 4010)])
+        + b'{"type":\t"ack"}'
+        + frame_bytes(2, [])
+        + frame_bytes(3, [(8, 1, 2)])
+    )
     whole, _ = decode([stream])
-    by_byte, decoder = decode([stream[i:i + 1] for i in range(len(stream))])
+    by_byte, decoder = decode([stream[i : i + 1] for i in range(len(stream))])
     assert [type(i) for i in whole] == [Greeting, Answer, Frame, Answer, Frame, Frame]
     assert [type(i) for i in by_byte] == [type(i) for i in whole]
     answer = whole[1]
@@ -56,7 +66,12 @@ def test_mixed_stream_splits_the_same_however_it_is_cut():
     assert whole[3].obj == {"type": "ack"}
     empty = whole[4]
     assert (empty.count, empty.length, empty.xor, empty.records, empty.raw) == (
-        0, 0, 0, [], empty.raw[:14])
+        0,
+        0,
+        0,
+        [],
+        empty.raw[:14],
+    )
     assert [f.seq for f in by_byte if isinstance(f, Frame)] == [1, 2, 3]
     assert not decoder.buf
 
@@ -83,7 +98,12 @@ def test_sequence_checker_counts_gaps_duplicates_and_restarts():
     for seq in [1, 2, 3, 3, 6, 7, 2, 1, 2, 9]:
         checker.add(Frame(b"", seq, 0, 0, 0, 0, [], True, True))
     assert checker.gaps == [(3, 6), (2, 9)]
-    assert (checker.missing, checker.duplicates, checker.backwards, checker.restarts) == (8, 1, 1, 1)
+    assert (checker.missing, checker.duplicates, checker.backwards, checker.restarts) == (
+        8,
+        1,
+        1,
+        1,
+    )
     late = SequenceChecker()
     late.add(Frame(b"", 4, 0, 0, 0, 0, [], False, True))
     assert (late.gaps, late.missing, late.xor_errors) == ([(0, 4)], 3, 1)
@@ -105,7 +125,16 @@ def test_noise_snr_and_csv(tmp_path):
     path = tmp_path / "run.csv"
     record.write_csv(path, frames[:2] + [decode([frame_bytes(3, [(4, 5, 6)])])[0][0]])
     rows = list(csv.reader(open(path)))
-    assert rows[0] == ["time_s", "seq", "snr", "ch1_average", "ch1_baseline", "ch1_diff",
-                       "ch4_average", "ch4_baseline", "ch4_diff"]
+    assert rows[0] == [
+        "time_s",
+        "seq",
+        "snr",
+        "ch1_average",
+        "ch1_baseline",
+        "ch1_diff",
+        "ch4_average",
+        "ch4_baseline",
+        "ch4_diff",
+    ]
     assert rows[1][1:] == ["1", "0", "3000", "3000", "0", "2000", "2000", "0"]
     assert rows[3][1:] == ["3", "0", "", "", "", "5", "6", "1"]

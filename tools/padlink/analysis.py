@@ -17,14 +17,16 @@ class ChannelReport:
     average_max: int
     noise_pp: int
     signal: float
-    snr: float            # None without a touch or without noise
+    snr: float  # None without a touch or without noise
 
     def line(self):
         snr = "-" if self.snr is None else f"{self.snr:.1f}"
         signal = "-" if not self.touched else f"{self.signal:.0f}"
-        return (f"ch{self.channel}: {self.samples} samples, average {self.average_min}.."
-                f"{self.average_max}, noise {self.noise_pp} p-p, touched {self.touched}, "
-                f"signal {signal}, SNR {snr}")
+        return (
+            f"ch{self.channel}: {self.samples} samples, average {self.average_min}.."
+            f"{self.average_max}, noise {self.noise_pp} p-p, touched {self.touched}, "
+            f"signal {signal}, SNR {snr}"
+        )
 
 
 def channel_reports(frames, touch_threshold=100):
@@ -42,6 +44,16 @@ def channel_reports(frames, touch_threshold=100):
         signal = sum(touched) / len(touched) if touched else 0.0
         snr = signal / noise if touched and noise else None
         averages = [r.average for r in records]
-        reports.append(ChannelReport(channel, len(records), len(touched), min(averages),
-                                     max(averages), noise, signal, snr))
+        reports.append(
+            ChannelReport(
+                channel,
+                len(records),
+                len(touched),
+                min(averages),
+                max(averages),
+                noise,
+                signal,
+                snr,
+            )
+        )
     return reports

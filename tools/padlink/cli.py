@@ -77,8 +77,9 @@ class Session:
         if kind == "query" and not rest:
             self.ask({"type": "query"})
         elif kind in ("query_ch", "tune") and len(rest) == 1:
-            self.ask({"type": "query_ch" if kind == "query_ch" else "tune_mbias_ch",
-                      "ch": int(rest[0])})
+            self.ask(
+                {"type": "query_ch" if kind == "query_ch" else "tune_mbias_ch", "ch": int(rest[0])}
+            )
         elif kind in ("config", "config_ch"):
             self.ask(typed(kind, rest))
         elif kind in ("stop", "reset") and not rest:
@@ -124,22 +125,39 @@ class Session:
 
 def parse_args(argv):
     parser = argparse.ArgumentParser(
-        prog="padhost", description="Drive padprobe over its serial line.",
-        epilog=__doc__.split("\n", 1)[1], formatter_class=argparse.RawDescriptionHelpFormatter)
+        prog="padhost",
+        description="Drive padprobe over its serial line.",
+        epilog=__doc__.split("\n", 1)[1],
+        formatter_class=argparse.RawDescriptionHelpFormatter,
+    )
     where = parser.add_mutually_exclusive_group(required=True)
     where.add_argument("--port", help="the serial port wired to the board's UART")
-    where.add_argument("--sim", action="store_true",
-                       help="run padprobe in the simulated board over a pty (needs root)")
-    parser.add_argument("--state", default="demo-out/board",
-                        help="the simulated board's state folder (with --sim)")
-    parser.add_argument("--board-option", action="append", default=[], metavar="OPT",
-                        help="an option for sim/board run, e.g. --board-option=--touch-do='noise 3'")
+    where.add_argument(
+        "--sim",
+        action="store_true",
+        help="run padprobe in the simulated board over a pty (needs root)",
+    )
+    parser.add_argument(
+        "--state", default="demo-out/board", help="the simulated board's state folder (with --sim)"
+    )
+    parser.add_argument(
+        "--board-option",
+        action="append",
+        default=[],
+        metavar="OPT",
+        help="an option for sim/board run, e.g. --board-option=--touch-do='noise 3'",
+    )
     parser.add_argument("--csv", help="where a monitor step writes its frames")
     parser.add_argument("--png", help="where a monitor step draws its channels")
-    parser.add_argument("--touch-threshold", type=int, default=100,
-                        help="difference from which a channel counts as touched (default 100)")
-    parser.add_argument("--timeout", type=float, default=30.0,
-                        help="seconds to wait for an answer (default 30)")
+    parser.add_argument(
+        "--touch-threshold",
+        type=int,
+        default=100,
+        help="difference from which a channel counts as touched (default 100)",
+    )
+    parser.add_argument(
+        "--timeout", type=float, default=30.0, help="seconds to wait for an answer (default 30)"
+    )
     parser.add_argument("steps", nargs="+", metavar="STEP")
     return parser.parse_args(argv)
 
@@ -150,6 +168,7 @@ def main(argv=None):
     try:
         if options.sim:
             from .simboard import SimulatedBoard
+
             board = SimulatedBoard(options.state, options.board_option).start()
             link = board.link
         else:

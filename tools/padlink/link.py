@@ -47,6 +47,7 @@ class SerialTransport:
 
     def __init__(self, path):
         import serial  # Debian's python3-serial; only needed for real ports
+
         self.port = serial.Serial(path, BAUD, timeout=0)
 
     def read(self, timeout):
@@ -72,8 +73,8 @@ class Link:
         self.transport = transport
         self.decoder = StreamDecoder()
         self.items = collections.deque()
-        self.frames = collections.deque()   # frames not yet taken
-        self.junk = bytearray()             # bytes that were neither
+        self.frames = collections.deque()  # frames not yet taken
+        self.junk = bytearray()  # bytes that were neither
         self.greeted = False
 
     def _pump(self, timeout):

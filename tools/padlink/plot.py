@@ -4,6 +4,7 @@ differences below."""
 
 def write_png(path, frames, title="padprobe monitor"):
     import matplotlib
+
     matplotlib.use("Agg")
     import matplotlib.pyplot as plt
 
@@ -11,11 +12,13 @@ def write_png(path, frames, title="padprobe monitor"):
     series = {}
     for frame in frames:
         for r in frame.records:
-            series.setdefault(r.channel, []).append((frame.arrival - t0, r.average, r.baseline, r.diff))
+            series.setdefault(r.channel, []).append(
+                (frame.arrival - t0, r.average, r.baseline, r.diff)
+            )
     fig, (top, bottom) = plt.subplots(2, 1, sharex=True, figsize=(10, 7))
     for ch in sorted(series):
         t, avg, base, diff = zip(*series[ch])
-        line, = top.plot(t, avg, linewidth=0.8, label=f"ch{ch}")
+        (line,) = top.plot(t, avg, linewidth=0.8, label=f"ch{ch}")
         top.plot(t, base, linewidth=0.8, linestyle="--", color=line.get_color())
         bottom.plot(t, diff, linewidth=0.8, color=line.get_color(), label=f"ch{ch}")
     top.set_ylabel("average (solid), baseline (dashed)")

@@ -32,7 +32,9 @@ class Write:
 
     def __repr__(self):
         where = "" if self.ch is None else f"@{self.ch}"
-        return f"{self.name}{where}={self.text!r}" + ("" if self.result == "ok" else f"!{self.result}")
+        return f"{self.name}{where}={self.text!r}" + (
+            "" if self.result == "ok" else f"!{self.result}"
+        )
 
 
 class _Collector(threading.Thread):
@@ -59,8 +61,9 @@ class _Collector(threading.Thread):
 
 
 class SimulatedBoard:
-    def __init__(self, state, board_options=(), build=None, tool_args=None, env=None,
-                 uart_link=None):
+    def __init__(
+        self, state, board_options=(), build=None, tool_args=None, env=None, uart_link=None
+    ):
         self.state = os.path.abspath(str(state))
         self.build = build or os.environ.get("BOARD_BUILD_DIR", os.path.join(REPO, "build"))
         self.board_options = list(board_options)
@@ -88,11 +91,22 @@ class SimulatedBoard:
         out_master, out_slave = os.openpty()
         tty.setraw(out_slave)
         args = self.tool_args if self.tool_args is not None else ["padprobe", self.uart_path]
-        cmd = [BOARD, "run", "--build", self.build, "--state", self.state, "--touch",
-               *self.board_options, "--", *args]
+        cmd = [
+            BOARD,
+            "run",
+            "--build",
+            self.build,
+            "--state",
+            self.state,
+            "--touch",
+            *self.board_options,
+            "--",
+            *args,
+        ]
         self.stderr_file = open(os.path.join(self.state, "stderr"), "w+b")
-        self.proc = subprocess.Popen(cmd, stdin=subprocess.DEVNULL, stdout=out_slave,
-                                     stderr=self.stderr_file, env=self.env)
+        self.proc = subprocess.Popen(
+            cmd, stdin=subprocess.DEVNULL, stdout=out_slave, stderr=self.stderr_file, env=self.env
+        )
         os.close(out_slave)
         self.out = _Collector(out_master)
         self.out.start()

@@ -11,8 +11,8 @@ import struct
 
 GREETING = b"start uart OK!\n"
 FRAME_MAGIC = b"data"
-HEADER = struct.Struct("<4sIBHHB")   # magic, seq, n, snr, length, xor
-RECORD = struct.Struct("<BHHhBB")    # channel, average, baseline, diff, 0, 0
+HEADER = struct.Struct("<4sIBHHB")  # magic, seq, n, snr, length, xor
+RECORD = struct.Struct("<BHHhBB")  # channel, average, baseline, diff, 0, 0
 MAX_CHANNELS = 9
 # No answer comes near this; a longer run without its closing brace is junk.
 MAX_ANSWER = 64 * 1024
@@ -28,7 +28,7 @@ class Greeting:
 @dataclasses.dataclass
 class Answer:
     raw: bytes
-    obj: object            # the parsed JSON, None if it did not parse
+    obj: object  # the parsed JSON, None if it did not parse
     arrival: float = 0.0
 
 
@@ -37,8 +37,8 @@ class Record:
     channel: int
     average: int
     baseline: int
-    diff: int              # baseline - average, signed 16 bits
-    spare_ok: bool         # the two trailing bytes are zero
+    diff: int  # baseline - average, signed 16 bits
+    spare_ok: bool  # the two trailing bytes are zero
 
 
 @dataclasses.dataclass
@@ -46,12 +46,12 @@ class Frame:
     raw: bytes
     seq: int
     count: int
-    snr: int               # hundredths; 65535 when there is no noise figure
+    snr: int  # hundredths; 65535 when there is no noise figure
     length: int
     xor: int
     records: list
     xor_ok: bool
-    length_ok: bool        # length == 9 * count
+    length_ok: bool  # length == 9 * count
     arrival: float = 0.0
 
 
@@ -71,13 +71,22 @@ def xor_of(data):
 def parse_frame(raw):
     """Decodes one whole frame (header and payload)."""
     magic, seq, count, snr, length, xor = HEADER.unpack_from(raw)
-    payload = raw[HEADER.size:]
+    payload = raw[HEADER.size :]
     records = []
     for offset in range(0, len(payload) - RECORD.size + 1, RECORD.size):
         ch, avg, base, diff, s0, s1 = RECORD.unpack_from(payload, offset)
         records.append(Record(ch, avg, base, diff, s0 == 0 and s1 == 0))
-    return Frame(bytes(raw), seq, count, snr, length, xor, records,
-                 xor_of(payload) == xor, length == RECORD.size * count)
+    return Frame(
+        bytes(raw),
+        seq,
+        count,
+        snr,
+        length,
+        xor,
+        records,
+        xor_of(payload) == xor,
+        length == RECORD.size * count,
+    )
 
 
 def answer_end(buf):
@@ -90,15 +99,15 @@ def answer_end(buf):
         if in_string:
             if escaped:
                 escaped = False
-            elif byte == 0x5C:      # backslash
+            elif byte == 0x5C:  # backslash
                 escaped = True
-            elif byte == 0x22:      # quote
+            elif byte == 0x22:  # quote
                 in_string = False
         elif byte == 0x22:
             in_string = True
-        elif byte == 0x7B:          # {
+        elif byte == 0x7B:  # {
             depth += 1
-        elif byte == 0x7D:          # }
+        elif byte == 0x7D:  # }
             depth -= 1
             if depth == 0:
                 return i + 1
@@ -149,7 +158,7 @@ class StreamDecoder:
             frame = parse_frame(bytes(buf[:size]))
             frame.arrival = arrival
             return frame, size
-        if buf[:len(GREETING)] == GREETING:
+        if buf[: len(GREETING)] == GREETING:
             return Greeting(arrival), len(GREETING)
         # A prefix of something that may still complete: wait for more.
         for whole in (FRAME_MAGIC, GREETING):
@@ -168,7 +177,7 @@ class SequenceChecker:
         self.frames = 0
         self.xor_errors = 0
         self.length_errors = 0
-        self.gaps = []           # (last seen, next seen)
+        self.gaps = []  # (last seen, next seen)
         self.missing = 0
         self.duplicates = 0
         self.backwards = 0
@@ -197,7 +206,9 @@ class SequenceChecker:
         self.last = seq
 
     def summary(self):
-        return (f"{self.frames} frames, {len(self.gaps)} gaps ({self.missing} missing), "
-                f"{self.duplicates} duplicates, {self.backwards} backwards, "
-                f"{self.restarts} restarts, {self.xor_errors} XOR errors, "
-                f"{self.length_errors} length errors")
+        return (
+            f"{self.frames} frames, {len(self.gaps)} gaps ({self.missing} missing), "
+            f"{self.duplicates} duplicates, {self.backwards} backwards, "
+            f"{self.restarts} restarts, {self.xor_errors} XOR errors, "
+            f"{self.length_errors} length errors"
+        )
