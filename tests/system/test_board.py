@@ -1,6 +1,5 @@
 """The board's frame: private /dev, exit statuses, signals, clean-up."""
 import signal
-import time
 
 from boardtest import run, start, stop
 
@@ -27,11 +26,13 @@ def test_signal_death_is_passed_on():
 
 def test_sigterm_reaches_the_command_and_leaves_nothing(tmp_path):
     proc = start(
-        ["sh", "-c", "trap 'echo got; exit 5' TERM; while :; do sleep 0.05; done"],
+        ["sh", "-c", "trap 'echo got; exit 5' TERM; echo ready; while :; do sleep 0.05; done"],
         state=tmp_path / "state",
         stdout=__import__("subprocess").PIPE,
     )
-    time.sleep(0.5)
+    # Signal only once the command runs: a signal that comes while the
+    # board is still mounting its parts ends the board itself.
+    assert proc.stdout.readline() == b"ready\n"
     assert stop(proc) == 5
     assert proc.stdout.read() == b"got\n"
     with open("/proc/self/mounts") as mounts:
