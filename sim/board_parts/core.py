@@ -202,20 +202,34 @@ def enter_namespaces(argv, args):
     wrapper = ["unshare", "--mount", "--propagation", "private"]
     if args.netns:
         wrapper = ["ip", "netns", "exec", args.netns] + wrapper
-    proc = subprocess.Popen(wrapper + inner)
-    status = wait_forwarding_signals(proc)
+    status = run_forwarding_signals(lambda: subprocess.Popen(wrapper + inner))
     if not state_given:
         shutil.rmtree(state, ignore_errors=True)
     return end_like(status)
 
 
-def wait_forwarding_signals(proc):
+def run_forwarding_signals(start):
+    """Start a process with `start()` and wait for it, passing SIGINT,
+    SIGTERM and SIGHUP on to it.
+
+    The handlers go in before the process starts: the child may run (and
+    its caller see it run) before Popen returns here, and a signal in that
+    gap must reach the child, not end the board. One that comes before the
+    child exists is passed on as soon as it does."""
+    proc = None
+    pending = []
+
     def forward(signum, _frame):
-        if proc.poll() is None:
+        if proc is None:
+            pending.append(signum)
+        elif proc.poll() is None:
             proc.send_signal(signum)
 
     for signum in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
         signal.signal(signum, forward)
+    proc = start()
+    for signum in pending:
+        proc.send_signal(signum)
     while True:
         try:
             return proc.wait()
@@ -246,11 +260,10 @@ def run_inside(args, parts):
         env = board.env
         env["PATH"] = board.bin_dir + os.pathsep + env.get("PATH", "")
         try:
-            proc = subprocess.Popen(args.command, env=env)
+            status = run_forwarding_signals(lambda: subprocess.Popen(args.command, env=env))
         except OSError as err:
             log("cannot run %s: %s", args.command[0], err.strerror)
             return 127
-        status = wait_forwarding_signals(proc)
     except (BoardError, subprocess.CalledProcessError, OSError) as err:
         log("%s", err)
         return 125
