@@ -11,6 +11,7 @@ from padlink import analysis, forms, ui_guard
 from padlink.batches import Batcher
 from padlink.link import FdTransport, Link
 from padlink.stream import StreamDecoder
+from padlink.ui_link import answers_request
 from test_padlink_stream import frame_bytes
 
 
@@ -193,6 +194,17 @@ def test_snr_windows_take_noise_and_signal_from_their_own_window():
     assert (report.noise_pp, report.touched, report.signal, report.snr) == (5, 2, 500.0, 100.0)
     (alone,) = analysis.window_reports([], pressed, 100)
     assert alone.snr is None
+
+
+def test_answers_are_matched_to_their_request():
+    assert answers_request({"type": "config_ch", "ch": 3}, {"type": "ack"})
+    assert answers_request({"type": "query_ch", "ch": 3}, {"type": "query_ch", "ch": 3})
+    assert answers_request({"type": "tune_mbias_ch", "ch": 3}, {"type": "error"})
+    # A late answer to an earlier request is not taken for this one's.
+    assert not answers_request({"type": "query_ch", "ch": 3}, {"type": "query_ch", "ch": 2})
+    assert not answers_request({"type": "query"}, {"type": "ack"})
+    assert not answers_request({"type": "stop"}, {"type": "query"})
+    assert not answers_request({"type": "stop"}, None)
 
 
 class FakeProbe:

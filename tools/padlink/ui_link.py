@@ -29,7 +29,8 @@ def answers_request(request, answer):
     wanted = expected.get(request.get("type"), "ack")
     if kind != wanted:
         return False
-    return "ch" not in request or answer.get("ch") == request["ch"]
+    # Typed answers repeat the channel asked about; an ack names none.
+    return kind == "ack" or answer.get("ch") == request.get("ch")
 
 
 class UiLink:

@@ -29,9 +29,11 @@ LOG_KEPT = 500
 # over eight minutes of all nine channels.
 RECORDING_MAX_FRAMES = 500_000
 SNR_WINDOW_MAX_S = 60
-# The page says no more than this; the controller gets nothing it could run.
+# Scripts only from this server: no page text or answer can run as code.
+# The charting library adds a style element of its own, hence inline styles.
 CSP = (
-    "default-src 'none'; script-src 'self'; style-src 'self'; img-src 'self' data:; "
+    "default-src 'none'; script-src 'self'; style-src 'self' 'unsafe-inline'; "
+    "img-src 'self' data:; "
     "connect-src 'self'; frame-ancestors 'none'; base-uri 'none'; form-action 'none'"
 )
 
@@ -205,7 +207,9 @@ class UiServer:
         except (LinkError, OSError) as err:
             self.note("!", f"{request['type']}: {err}")
             return None
-        self.note("<", answer.raw.decode(errors="replace"))
+        # cJSON lays answers out over many lines; the log keeps one a line.
+        shown = answer.raw.decode(errors="replace")
+        self.note("<", shown if answer.obj is None else json.dumps(answer.obj))
         if not isinstance(answer.obj, dict) or answer.obj.get("type") == "error":
             self.note("!", f"{request['type']}: padprobe answered with an error")
             return None

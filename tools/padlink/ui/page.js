@@ -240,9 +240,11 @@ function makeCharts() {
   const empty = (n) => [[0, ...new Array(n).fill(null)]];
   page.charts = {
     avg: new Dygraph($("chart-avg"), empty(avgLabels.length - 1),
-                     { ...common, labels: avgLabels, series: avgSeries, colors: colours }),
+                     { ...common, labels: avgLabels, series: avgSeries, colors: colours,
+                       labelsDiv: $("legend-avg") }),
     diff: new Dygraph($("chart-diff"), empty(diffLabels.length - 1),
-                      { ...common, labels: diffLabels, colors: diffColours }),
+                      { ...common, labels: diffLabels, colors: diffColours,
+                       labelsDiv: $("legend-diff") }),
   };
   applyVisibility();
 }
