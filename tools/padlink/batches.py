@@ -5,7 +5,8 @@ updates a second. Each batch carries the link's counts, every channel's
 largest difference since the last batch (so a short touch still lights its
 tile) and at most `max_points` frames for the charts, evenly spread and
 always ending with the newest, whose arrival time lets the page measure its
-own lag.
+own lag. Six points a batch chart every frame at 10 ms and 120 of the 1000
+frames a second at 1 ms: more than a chart's width shows over ten seconds.
 """
 import collections
 
@@ -15,7 +16,7 @@ NO_SNR = 65535
 
 
 class Batcher:
-    def __init__(self, max_points=12):
+    def __init__(self, max_points=6):
         self.max_points = max_points
         self.restart()
 

@@ -17,12 +17,14 @@ const page = {
   ws: null, controls: false, rules: [], channels: 9, state: null,
   watched: [], shown: new Set([0, 1, 2, 3, 4, 5, 6, 7, 8]), paused: false,
   t0: null, avgRows: [], diffRows: [], charts: null, thresholds: {},
-  forceFill: new Set(),
+  forceFill: new Set(), undrawn: [], drawScheduled: false,
 };
 // Lag from a frame's arrival at the server to its point on the chart, in
 // milliseconds, for the benchmark: the newest and the oldest frame of each
 // drawn batch.
-window.padLag = { newest: [], oldest: [], batches: 0, drawn: 0 };
+// `transit` is from a batch's sending to its receipt, `draw` what drawing
+// both charts took.
+window.padLag = { newest: [], oldest: [], transit: [], draw: [], batches: 0, drawn: 0 };
 
 const $ = (id) => document.getElementById(id);
 
@@ -269,6 +271,8 @@ function redraw() {
 
 function onBatch(b) {
   window.padLag.batches++;
+  window.padLag.transit.push(performance.timeOrigin + performance.now() - b.sent * 1000);
+  if (window.padLag.transit.length > 20000) window.padLag.transit.splice(0, 10000);
   const h = b.health;
   for (const k of ["fps", "frames", "gaps", "missing", "duplicates", "xor_errors", "length_errors", "junk_bytes"]) {
     $(k).textContent = h[k];
@@ -306,15 +310,39 @@ function onBatch(b) {
     page.diffRows.splice(0, drop);
   }
   if (page.paused) return;
+  // Batches that come while the browser is busy are drawn together, once
+  // per animation frame, so the page never works through a backlog.
+  page.undrawn.push([b.points[b.points.length - 1][0] * 1000, b.points[0][0] * 1000]);
+  if (!page.drawScheduled) {
+    page.drawScheduled = true;
+    requestAnimationFrame(draw);
+  }
+}
+
+function draw() {
+  page.drawScheduled = false;
+  if (page.paused) {
+    page.undrawn = [];
+    return;
+  }
+  const began = performance.now();
   redraw();
-  const newest = b.points[b.points.length - 1][0] * 1000, oldest = b.points[0][0] * 1000;
+  window.padLag.draw.push(performance.now() - began);
+  const marks = page.undrawn;
+  page.undrawn = [];
+  // The next animation frame begins once this one, with the new points, is
+  // on the screen.
   requestAnimationFrame(() => {
     const now = performance.timeOrigin + performance.now();
     const lag = window.padLag;
     lag.drawn++;
-    lag.newest.push(now - newest);
-    lag.oldest.push(now - oldest);
-    if (lag.newest.length > 20000) { lag.newest.shift(); lag.oldest.shift(); }
+    for (const [newest, oldest] of marks) {
+      lag.newest.push(now - newest);
+      lag.oldest.push(now - oldest);
+    }
+    for (const list of [lag.newest, lag.oldest, lag.draw]) {
+      if (list.length > 20000) list.splice(0, 10000);
+    }
   });
 }
 
