@@ -156,6 +156,7 @@ def test_tune_results_explained():
     assert "failed (64)" in up and "below 3300 up to MBias 63" in up
     down = forms.explain_tune({"ch": 3, "mbias": 255, "baseline": 0})
     assert "failed (255)" in down and "above 3300 at MBias 0" in down
+    assert "back and forth" in forms.explain_tune({"ch": 1, "mbias": 128, "baseline": 40})
     assert "outside 0..63" in forms.explain_tune({"ch": 1, "mbias": 99, "baseline": 99})
 
 

@@ -35,6 +35,8 @@ RANGE_RULES = (
 
 TUNE_TARGET, TUNE_TOLERANCE = 3300, 300
 MBIAS_MAX = 63
+# padprobe gives up after this many settings, with this result.
+TUNE_WALK_BOUND = 128
 
 
 class FormError(ValueError):
@@ -124,6 +126,11 @@ def explain_tune(answer):
         )
     elif mbias == 255:
         why = f"the average was already more than {TUNE_TOLERANCE} above {TUNE_TARGET} at MBias 0"
+    elif mbias == TUNE_WALK_BOUND:
+        why = (
+            "the walk went back and forth: the average jumps across the "
+            f"{TUNE_TARGET} ± {TUNE_TOLERANCE} band between two neighbouring settings"
+        )
     else:
         why = "the controller holds an MBias outside 0..63"
     return f"ch{ch}: tune failed ({mbias}): {why}; the controller holds {back}"
