@@ -327,3 +327,30 @@ def test_server_over_its_websocket():
     assert "config" not in kinds  # the bad field never left the server
     # The server stops the monitor it leaves running when it ends.
     assert kinds[-2:] == ["start", "stop"]
+
+
+def test_a_slow_page_loses_chart_batches_only():
+    from padlink.ui_server import Outbox
+
+    class StuckSocket:
+        def __init__(self):
+            self.sent = []
+            self.release = asyncio.Event()
+
+        async def send_str(self, text):
+            await self.release.wait()
+            self.sent.append(json.loads(text)["n"])
+
+    async def scenario():
+        ws = StuckSocket()
+        outbox = Outbox(ws)
+        outbox.put({"kind": "batch", "n": 1})
+        await asyncio.sleep(0.01)  # the first batch is being sent
+        for n, kind in enumerate(["batch", "state", "batch", "batch", "log", "batch"], 2):
+            outbox.put({"kind": kind, "n": n})
+        ws.release.set()
+        await asyncio.sleep(0.05)
+        outbox.close()
+        return ws.sent
+
+    assert asyncio.run(scenario()) == [1, 2, 3, 5, 6, 7]

@@ -6,6 +6,7 @@ line when it goes); the others watch, read-only. Every page gets the same
 batched updates, the state of the forms and the log of requests and answers.
 """
 import asyncio
+import collections
 import io
 import json
 import os
@@ -38,6 +39,39 @@ CSP = (
 )
 
 
+class Outbox:
+    """What one page is still to get, sent in order by a task of its own, so
+    a slow page holds up nobody else. A page that falls behind loses chart
+    batches (a new one replaces one still waiting: the counts in it are
+    totals), never a state, a log line or a result."""
+
+    def __init__(self, ws):
+        self.ws = ws
+        self.items = collections.deque()
+        self.wake = asyncio.Event()
+        self.task = asyncio.create_task(self._run())
+
+    def put(self, message):
+        if message.get("kind") == "batch" and self.items and self.items[-1]["kind"] == "batch":
+            self.items[-1] = message
+        else:
+            self.items.append(message)
+        self.wake.set()
+
+    async def _run(self):
+        while True:
+            await self.wake.wait()
+            self.wake.clear()
+            while self.items:
+                try:
+                    await self.ws.send_str(json.dumps(self.items.popleft()))
+                except (ConnectionError, RuntimeError):
+                    return
+
+    def close(self):
+        self.task.cancel()
+
+
 class UiServer:
     def __init__(self, link, host, port, tune_timeout=120.0, request_timeout=10.0):
         self.link = link  # a greeted padlink.link.Link
@@ -48,6 +82,8 @@ class UiServer:
         self.request_timeout = request_timeout
         self.batcher = Batcher()
         self.pages = []  # WebSockets in the order they came; the first controls
+        self.outboxes = {}
+        self.tasks = set()  # operations under way
         self.log = []
         self.common = None
         self.channels = {}
@@ -117,8 +153,9 @@ class UiServer:
         ws = web.WebSocketResponse(heartbeat=30)
         await ws.prepare(request)
         self.pages.append(ws)
+        self.outboxes[ws] = Outbox(ws)
         try:
-            await self._send(ws, self.hello(ws))
+            self._send(ws, self.hello(ws))
             async for message in ws:
                 if message.type != WSMsgType.TEXT:
                     continue
@@ -127,12 +164,15 @@ class UiServer:
                 except ValueError:
                     continue
                 if isinstance(op, dict):
-                    asyncio.create_task(self._serve_op(ws, op))
+                    task = asyncio.create_task(self._serve_op(ws, op))
+                    self.tasks.add(task)
+                    task.add_done_callback(self.tasks.discard)
         finally:
             was_controller = self.pages and self.pages[0] is ws
             self.pages.remove(ws)
+            self.outboxes.pop(ws).close()
             if was_controller and self.pages:
-                await self._send(self.pages[0], self.role(self.pages[0]))
+                self._send(self.pages[0], self.role(self.pages[0]))
         return ws
 
     def role(self, ws):
@@ -175,24 +215,23 @@ class UiServer:
             "snr": self.snr,
         }
 
-    async def _send(self, ws, message):
-        try:
-            await asyncio.wait_for(ws.send_str(json.dumps(message)), 5.0)
-        except (ConnectionError, RuntimeError, asyncio.TimeoutError):
-            pass
+    def _send(self, ws, message):
+        outbox = self.outboxes.get(ws)
+        if outbox is not None:
+            outbox.put(message)
 
-    async def broadcast(self, message):
-        if self.pages:
-            await asyncio.gather(*(self._send(ws, message) for ws in list(self.pages)))
+    def broadcast(self, message):
+        for ws in self.pages:
+            self._send(ws, message)
 
-    async def broadcast_state(self):
-        await self.broadcast(self.state())
+    def broadcast_state(self):
+        self.broadcast(self.state())
 
     def note(self, direction, text):
         entry = {"time": round(time.time() - self.started, 3), "dir": direction, "text": text}
         self.log.append(entry)
         del self.log[:-LOG_KEPT]
-        asyncio.get_running_loop().create_task(self.broadcast({"kind": "log", "entry": entry}))
+        self.broadcast({"kind": "log", "entry": entry})
 
     # --- requests -------------------------------------------------------
 
@@ -234,7 +273,7 @@ class UiServer:
         await self.query()
         for ch in range(CHANNELS):
             await self.query_ch(ch)
-        await self.broadcast_state()
+        self.broadcast_state()
 
     async def _serve_op(self, ws, op):
         name = op.get("op")
@@ -251,10 +290,13 @@ class UiServer:
                 result["ok"], result["text"] = await handler(op)
             except forms.FormError as err:
                 result["text"] = str(err)
-            await self.broadcast_state()
+            except Exception as err:  # a fault here must reach the page, not vanish in a task
+                result["text"] = f"internal error: {err!r}"
+                self.note("!", f"{name}: {result['text']}")
+            self.broadcast_state()
         if "ch" in op:
             result["ch"] = op["ch"]
-        await self._send(ws, result)
+        self._send(ws, result)
 
     async def op_refresh(self, op):
         await self.refresh()
@@ -286,7 +328,7 @@ class UiServer:
         request = forms.tune_request(op.get("ch"))
         ch = request["ch"]
         self.tunes[ch] = f"ch{ch}: tuning..."
-        await self.broadcast_state()
+        self.broadcast_state()
         answer = await self.ask(request, self.tune_timeout)
         self.tunes[ch] = (
             f"ch{ch}: no answer to the tune" if answer is None else forms.explain_tune(answer)
@@ -301,7 +343,7 @@ class UiServer:
         if await self.ask(request) is None:
             return False, "start failed"
         self.monitor = {"running": True, "samp_int": request["samp_int"], "channels": channels}
-        await self.broadcast({"kind": "restart", "channels": channels})
+        self.broadcast({"kind": "restart", "channels": channels})
         return True, "started"
 
     async def op_stop(self, op):
@@ -329,7 +371,7 @@ class UiServer:
         if self.capture is not None:
             raise forms.FormError(f"the {self.capture[0]} window is being taken")
         self.capture = (window, [])
-        await self.broadcast_state()
+        self.broadcast_state()
         try:
             await asyncio.sleep(seconds)
         finally:
@@ -378,7 +420,7 @@ class UiServer:
             await asyncio.sleep(BATCH_INTERVAL_S)
             batch = self.batcher.take(time.time())
             if batch is not None and self.pages:
-                await self.broadcast(batch)
+                self.broadcast(batch)
 
     # --- life -----------------------------------------------------------
 
@@ -398,6 +440,8 @@ class UiServer:
             await self.stopping.wait()
         finally:
             batches.cancel()
+            for task in list(self.tasks):
+                task.cancel()
             if self.monitor["running"]:
                 # Leave the board quiet: nobody watches the stream any more.
                 await self.ask({"type": "stop"}, timeout=2.0)
