@@ -354,3 +354,26 @@ def test_a_slow_page_loses_chart_batches_only():
         return ws.sent
 
     assert asyncio.run(scenario()) == [1, 2, 3, 5, 6, 7]
+
+
+def test_a_hung_up_line_is_said_once_and_watched_without_a_busy_loop():
+    from padlink.ui_link import UiLink
+
+    ours, theirs = socket.socketpair()
+    events, reads = [], []
+
+    async def scenario():
+        link = UiLink(Link(FdTransport(ours.fileno())), None, lambda kind, _: events.append(kind))
+        read = link.transport.read
+        link.transport.read = lambda timeout: reads.append(timeout) or read(timeout)
+        link.start()
+        theirs.close()
+        await asyncio.sleep(1.0)
+        link.close()
+
+    try:
+        asyncio.run(scenario())
+    finally:
+        ours.close()
+    assert events == ["hangup"]
+    assert 2 <= len(reads) <= 10  # one look every 0.2 s

@@ -47,27 +47,43 @@ class UiLink:
         self.pending = None  # (request, future)
         self.loop = None
         self.watching = False
+        self.hung_up = False
+        self.closed = False
 
     def start(self):
         self.loop = asyncio.get_running_loop()
         self._watch()
 
-    def close(self):
+    def stop_watching(self):
         if self.watching:
             self.loop.remove_reader(self.transport.fileno())
             self.watching = False
 
+    def close(self):
+        self.closed = True
+        self.stop_watching()
+
     def _watch(self):
+        if self.watching or self.closed:
+            return
         self.loop.add_reader(self.transport.fileno(), self._readable)
         self.watching = True
 
     def _readable(self):
-        data = self.transport.read(0)
+        try:
+            data = self.transport.read(0)
+        except OSError:  # a serial adapter that went away
+            data = b""
         if not data:
-            self.close()
-            self.on_event("hangup", "the serial line reads as hung up; retrying")
+            self.stop_watching()
+            if not self.hung_up:
+                self.hung_up = True
+                self.on_event("hangup", "the serial line reads as hung up; watching it")
             self.loop.call_later(HANGUP_RETRY_S, self._watch)
             return
+        if self.hung_up:
+            self.hung_up = False
+            self.on_event("back", "the serial line reads again")
         for item in self.decoder.feed(data, self.clock()):
             if isinstance(item, Frame):
                 self.on_frame(item)
