@@ -167,3 +167,5 @@ def test_page_tunes_padprobe_in_the_simulated_board(page):
 
     log = text(driver, "log")
     assert '> {"type": "stop"}' in log and '< {"type": "ack"}' in log
+    # The page ran without a script error or a refused load.
+    assert [e for e in driver.get_log("browser") if e["level"] == "SEVERE"] == []

@@ -106,8 +106,8 @@ def range_warnings(request):
     for kind, member, attribute, limit in RANGE_RULES:
         if request.get("type") == kind and request.get(member, 0) >= limit:
             found.append(
-                f'"{attribute}" {request[member]} is out of range (at most {limit - 1}): '
-                "the controller will warn and write it anyway"
+                f'"{attribute}" {request[member]} is above {limit - 1}: '
+                "the controller warns and writes it anyway"
             )
     return found
 

@@ -198,9 +198,6 @@ function applyRole() {
   for (const b of document.querySelectorAll(".control, #common input, #channels input")) {
     b.disabled = !page.controls;
   }
-  if (page.state && page.state.recording === false && page.state.recorded === 0) {
-    $("download").classList.add("empty");
-  }
 }
 
 function onLog(entry) {
