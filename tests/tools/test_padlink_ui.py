@@ -242,8 +242,11 @@ class FakeProbe:
             answer = {"type": "query_ch", "ch": request["ch"], "diff_th": 100}
         elif kind == "start":
             answer = {"type": "ack"}
-            return json.dumps(answer).encode() + b"".join(
-                frame_bytes(seq, [(3, 3000, 3000)]) for seq in range(1, 31)
+            # Two bytes of line noise before the stream.
+            return (
+                json.dumps(answer).encode()
+                + b"\x00\x01"
+                + b"".join(frame_bytes(seq, [(3, 3000, 3000)]) for seq in range(1, 31))
             )
         else:
             answer = {"type": "ack"}
@@ -307,6 +310,7 @@ def test_server_over_its_websocket():
                 m = await first.receive_json(timeout=10)
                 if m["kind"] == "batch":
                     frames = m["health"]["frames"]
+            assert (m["health"]["junk_bytes"], m["health"]["gaps"]) == (2, 0)
             # The first page goes; the second one takes over.
             await first.close()
             while not (m := await second.receive_json(timeout=10)).get("controls"):

@@ -36,7 +36,8 @@ def answers_request(request, answer):
 class UiLink:
     def __init__(self, link, on_frame, on_event, clock=time.time):
         """Takes over `link` (greeted already). `on_frame(frame)` gets every
-        frame; `on_event(kind, text)` greetings, junk and stray answers.
+        frame; `on_event(kind, detail)` greetings, stray answers and the line
+        hanging up (with a text), and junk (with its length in bytes).
         Arrival times are on `clock` (wall time, which the page shares)."""
         self.transport = link.transport
         self.decoder = link.decoder
@@ -92,7 +93,7 @@ class UiLink:
             elif isinstance(item, Greeting):
                 self.on_event("greeting", "padprobe greeted (it has restarted)")
             elif isinstance(item, Junk):
-                self.on_event("junk", f"{len(item.raw)} byte(s) neither answer nor frame")
+                self.on_event("junk", len(item.raw))
 
     def _answer(self, answer):
         if self.pending is not None:

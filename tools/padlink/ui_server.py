@@ -270,7 +270,10 @@ class UiServer:
         return answer
 
     async def refresh(self):
-        await self.query()
+        # Without an answer to "query" nine more time-outs would tell nothing new.
+        if await self.query() is None:
+            self.broadcast_state()
+            return
         for ch in range(CHANNELS):
             await self.query_ch(ch)
         self.broadcast_state()
@@ -409,11 +412,11 @@ class UiServer:
         if self.capture is not None:
             self.capture[1].append(frame)
 
-    def on_event(self, kind, text):
+    def on_event(self, kind, detail):
         if kind == "junk":
-            self.batcher.junk_bytes += int(text.split()[0])
-            return
-        self.note("!", text)
+            self.batcher.junk_bytes += detail
+        else:
+            self.note("!", detail)
 
     async def batches(self):
         while True:
