@@ -89,10 +89,13 @@ if(BOARD_BUILD_SIM)
   install(PROGRAMS ${PROJECT_SOURCE_DIR}/tools/padhost
     DESTINATION ${BOARD_SIM_ROOT}/tools
     COMPONENT sim)
+  # With the live tuning page's files (padhost ui), which the server reads
+  # from beside its own code; the charting library comes from Debian's
+  # libjs-dygraphs.
   install(DIRECTORY ${PROJECT_SOURCE_DIR}/tools/padlink
     DESTINATION ${BOARD_SIM_ROOT}/tools
     COMPONENT sim
-    FILES_MATCHING PATTERN "*.py"
+    FILES_MATCHING PATTERN "*.py" PATTERN "*.html" PATTERN "*.js" PATTERN "*.css"
     PATTERN "__pycache__" EXCLUDE)
 
   # Commands on PATH: relative links into the private folder, so the package

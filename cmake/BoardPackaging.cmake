@@ -66,17 +66,20 @@ set(CPACK_DEBIAN_SIM_PACKAGE_NAME ${BOARD_SIM_PACKAGE})
 set(CPACK_DEBIAN_SIM_PACKAGE_SECTION devel)
 set(CPACK_DEBIAN_SIM_PACKAGE_SHLIBDEPS ON)
 # The board is a Python program that enters namespaces (unshare, mount,
-# ip) and mounts FUSE file systems; the host client talks over pyserial and
+# ip) and mounts FUSE file systems; the host client talks over pyserial,
+# serves its tuning page with aiohttp and the distribution's dygraphs, and
 # draws with matplotlib when asked to.
 set(CPACK_DEBIAN_SIM_PACKAGE_DEPENDS
   "${BOARD_TOOLS_PACKAGE} (= ${PROJECT_VERSION}), python3, fuse3, iproute2, util-linux, mount")
-set(CPACK_DEBIAN_SIM_PACKAGE_RECOMMENDS "python3-serial, iputils-ping")
+set(CPACK_DEBIAN_SIM_PACKAGE_RECOMMENDS
+  "python3-serial, iputils-ping, python3-aiohttp, libjs-dygraphs")
 set(CPACK_DEBIAN_SIM_PACKAGE_SUGGESTS "python3-matplotlib")
 set(CPACK_DEBIAN_SIM_DESCRIPTION "simulated board and host client for the board tools
 board-sim runs a command as if on the board: the OTP views, the console
 control device, the touch controller's attribute files and the NAN radio
 (a simulated libsdcore) appear at the board's paths in private
-namespaces. padhost is the host side of padprobe's serial protocol.
+namespaces. padhost is the host side of padprobe's serial protocol, with
+a live tuning page served on loopback (padhost ui).
 
 For development machines only; it needs root for its namespaces.")
 

@@ -7,6 +7,7 @@ HOST_PACKAGES=(
   libfuse3-dev fuse3
   python3 python3-pytest python3-serial python3-matplotlib
   iproute2 iputils-ping util-linux procps
+  python3-aiohttp libjs-dygraphs chromium chromium-driver python3-selenium
 )
 # Extra packages of the fuzz build (clang and its libFuzzer runtime).
 FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev)

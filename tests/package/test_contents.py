@@ -118,7 +118,9 @@ def expected_sim_files():
     if os.path.exists(os.path.join(REPO, "tools", "padhost")):
         files |= {"/usr/bin/padhost", f"{SIM_ROOT}/tools/padhost"}
         files |= {
-            f"{SIM_ROOT}/tools/padlink/{name}" for name in source_files("tools/padlink", ".py")
+            f"{SIM_ROOT}/tools/padlink/{name}"
+            for suffix in (".py", ".html", ".js", ".css")
+            for name in source_files("tools/padlink", suffix)
         }
     return files
 
@@ -136,6 +138,9 @@ def test_sim_package_holds_the_board_its_parts_and_the_host_client(tmp_path):
     depends = relations(fields["Depends"])
     assert depends[TOOLS_PACKAGE] == f"(= {project_version()})"
     assert {"python3", "fuse3", "libfuse3-3"} <= set(depends)
+    if "/usr/bin/padhost" in entries:
+        # What the tuning page needs, from the distribution.
+        assert {"python3-aiohttp", "libjs-dygraphs"} <= set(relations(fields["Recommends"]))
 
     root = extract(deb, tmp_path)
     for path, entry in entries.items():

@@ -116,3 +116,5 @@ def test_installed_host_client_starts(host_root):
         pytest.skip("no host client in the tree")
     proc = run([f"{host_root}/usr/bin/padhost", "--help"])
     assert proc.returncode == 0, proc.stderr
+    proc = run([f"{host_root}/usr/bin/padhost", "ui", "--help"])
+    assert proc.returncode == 0 and "--listen HOST:PORT" in proc.stdout, proc.stderr

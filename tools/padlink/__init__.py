@@ -7,4 +7,7 @@ simboard runs padprobe in the simulated board over a pty
 analysis noise and SNR of recorded channels
 record   CSV files of recorded frames
 plot     a PNG of recorded channels over time
+cli      padhost's steps on the command line
+ui_*     padhost ui, the live tuning page's server (ui/ holds the page);
+         batches and forms are its frames-to-updates and forms-to-requests
 """

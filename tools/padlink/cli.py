@@ -10,6 +10,9 @@ Steps (each one shell word, quoted when it has blanks):
   send TEXT                  any request text, sent as it is
   sim LINE                   a control line for the simulated controller (--sim)
   sleep SECONDS
+
+padhost ui [--port DEV | --sim] [--listen HOST:PORT] serves a live tuning
+page instead (see padhost ui --help).
 """
 import argparse
 import json
@@ -163,7 +166,12 @@ def parse_args(argv):
 
 
 def main(argv=None):
-    options = parse_args(sys.argv[1:] if argv is None else argv)
+    argv = sys.argv[1:] if argv is None else argv
+    if argv[:1] == ["ui"]:
+        from .ui_main import main as ui_main
+
+        return ui_main(argv[1:])
+    options = parse_args(argv)
     board = None
     try:
         if options.sim:

@@ -25,6 +25,9 @@ class FdTransport:
     def __init__(self, fd):
         self.fd = fd
 
+    def fileno(self):
+        return self.fd
+
     def read(self, timeout):
         ready, _, _ = select.select([self.fd], [], [], max(timeout, 0))
         if not ready:
@@ -49,6 +52,9 @@ class SerialTransport:
         import serial  # Debian's python3-serial; only needed for real ports
 
         self.port = serial.Serial(path, BAUD, timeout=0)
+
+    def fileno(self):
+        return self.port.fileno()
 
     def read(self, timeout):
         ready, _, _ = select.select([self.port.fileno()], [], [], max(timeout, 0))
