@@ -5,7 +5,7 @@
  * fuses, a write can only set bits: what is stored is the old value OR the
  * new. Reads and writes past the end are the nvmem core's to answer.
  *
- * Test controls in debugfs, under board_otp/<view>/: "image" reads and
+ * Test controls in debugfs, under board_otp/otp_raw0/ and .../otp_map0/: "image" reads and
  * replaces the content as it is (so a test can start from any state),
  * "fail_write" and "fail_read" make every write or read fail with an errno
  * (a name or a number; 0 or "none" for no failure), and "calls" lists each
@@ -370,7 +370,12 @@ static int otp_add_view(struct device *dev, struct otp_view *v)
 
 static void otp_add_controls(struct dentry *root, struct otp_view *v)
 {
-	struct dentry *dir = debugfs_create_dir(v->name, root);
+	char name[16];
+	struct dentry *dir;
+
+	/* Named after the device: otp_raw0, otp_map0. */
+	snprintf(name, sizeof(name), "%s0", v->name);
+	dir = debugfs_create_dir(name, root);
 
 	debugfs_create_file_size("image", 0600, dir, v, &image_fops, v->size);
 	debugfs_create_file("fail_write", 0600, dir, v, &fail_write_fops);
