@@ -18,7 +18,8 @@ struct board_errno_name {
 };
 
 /* The names the controls know, in a function so that unused copies vanish. */
-static inline const struct board_errno_name *board_errno_table(unsigned int *count)
+static inline const struct board_errno_name *
+board_errno_table(unsigned int *count)
 {
 	static const struct board_errno_name names[] = {
 		{ EPERM, "EPERM" },

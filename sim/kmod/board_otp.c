@@ -5,11 +5,12 @@
  * fuses, a write can only set bits: what is stored is the old value OR the
  * new. Reads and writes past the end are the nvmem core's to answer.
  *
- * Test controls in debugfs, under board_otp/otp_raw0/ and .../otp_map0/: "image" reads and
- * replaces the content as it is (so a test can start from any state),
- * "fail_write" and "fail_read" make every write or read fail with an errno
- * (a name or a number; 0 or "none" for no failure), and "calls" lists each
- * access that reached the driver. Documented in docs/board/kernel.md.
+ * Test controls in debugfs, under board_otp/otp_raw0/ and otp_map0/:
+ * "image" reads and replaces the content as it is (so a test can start from
+ * any state), "fail_write" and "fail_read" make every write or read fail
+ * with an errno (a name or a number; 0 or "none" for no failure), and
+ * "calls" lists each access that reached the driver. Documented in
+ * docs/board/kernel.md.
  */
 #include <linux/debugfs.h>
 #include <linux/device.h>
