@@ -8,7 +8,8 @@
  *
  * Test controls in debugfs, under board_console/: "records" (every record
  * received, 129 bytes each), "calls" (one line a call), "fail_all",
- * "fail_calls", "errno" and "reset". Documented in docs/board/kernel.md.
+ * "fail_calls", "errno" and "reset". Documented in
+ * docs/board/kernel-console.md.
  */
 #include <linux/build_bug.h>
 #include <linux/debugfs.h>

@@ -10,7 +10,7 @@
  * any state), "fail_write" and "fail_read" make every write or read fail
  * with an errno (a name or a number; 0 or "none" for no failure), and
  * "calls" lists each access that reached the driver. Documented in
- * docs/board/kernel.md.
+ * docs/board/kernel-otp.md.
  */
 #include <linux/debugfs.h>
 #include <linux/device.h>

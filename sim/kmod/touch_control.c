@@ -4,7 +4,7 @@
  * board_touch/: "control" takes the control lines of the user-space
  * touchsim (set, get, free, model, noise, touch, missing, restore,
  * fail-read, fail-write) and "writes" lists every write made to an
- * attribute file. Documented in docs/board/kernel.md.
+ * attribute file. Documented in docs/board/kernel-touch.md.
  */
 #include <linux/debugfs.h>
 #include <linux/device.h>
