@@ -238,6 +238,36 @@ console_checks() {
   check "fail call 0" "$(probe write "$K/fail_calls" 0)" EINVAL
 }
 
+# Writers, readers and a file coming and going at once: no deadlock, no
+# warning in the kernel log, and the folder whole afterwards.
+stress_checks() {
+  (
+    i=0
+    while [ $i -lt 100 ]; do
+      echo $((i % 9)) >"$D/chx_config/ch_num"
+      i=$((i + 1))
+    done
+  ) &
+  (
+    i=0
+    while [ $i -lt 100 ]; do
+      cat "$D/chx_config/chx_ave_data" "$D/chx_config/chx_baseline" >/dev/null 2>&1
+      i=$((i + 1))
+    done
+  ) &
+  (
+    i=0
+    while [ $i -lt 50 ]; do
+      echo missing chx_baseline >"$TC"
+      echo restore chx_baseline >"$TC"
+      cat "$TW" >/dev/null
+      i=$((i + 1))
+    done
+  ) &
+  wait
+  check "after the stress" "$(names "$D/chx_config" | wc -w)" 9
+}
+
 unload_checks() {
   exec 4<"$D/chx_config/chx_mbias"
   check "rmmod" "$(rmmod board_touch && rmmod board_otp && rmmod board_console && echo unloaded)" \
@@ -253,6 +283,7 @@ unload_checks() {
 touch_checks
 otp_checks
 console_checks
+stress_checks
 unload_checks
 if dmesg | grep -q -E 'BUG|WARNING|Oops'; then
   failed=$((failed + 1))
