@@ -39,23 +39,23 @@ def test_a_start_command_that_runs_on_does_not_hold_up_the_timeout(tmp_path):
             pub = Peer(pub_ns, medium, "publish", pub_cfg, tmp_path, args=["-t", "4"])
             with peers(pub):
                 status = pub.wait(timeout=60)
-                ran = time.monotonic() - pub.started
+                ended = time.monotonic()
                 scripts = lines_of(log)
 
     out = pub.output()
     assert status == 0, out
     assert scripts == ["start", "end"], (scripts, out)
-    # More than 4 s of waiting, the 1 s pause, and at most 2 s in which the
-    # simulated library waits for its event thread, still inside the
-    # start command, before it gives up on it.
-    assert ran < 20, (ran, out)
+    # The trace is stamped on CLOCK_MONOTONIC, as time.monotonic() is. More
+    # than 4 s of waiting, the 1 s pause, and at most 2 s in which the
+    # simulated library waits for its event thread, still inside the start
+    # command, before it gives up on it: about 8 s, where the start command
+    # alone runs for 40 s.
     trace = pub.trace()
-    published = calls(trace, "dns_publish")[0][0]
-    stopped = calls(trace, "dns_stop_service")
-    assert len(stopped) == 1, out
-    assert (stopped[0][0] - published) / 1e6 < 12, out
-    ended = calls(trace, "dns_datapath_end")
-    assert len(ended) == 1, out
+    published = calls(trace, "dns_publish")[0][0] / 1e6
+    assert ended - published < 14, (ended - published, out)
+    assert len(calls(trace, "dns_stop_service")) == 1, out
+    path_ends = calls(trace, "dns_datapath_end")
+    assert len(path_ends) == 1, out
     assert out.index("[nanpeer] exec_stop_script_ex") < out.index(
-        f"[nanpeer] send data path end[{ended[0][4]['ndp_id']}], "
+        f"[nanpeer] send data path end[{path_ends[0][4]['ndp_id']}], "
     )
