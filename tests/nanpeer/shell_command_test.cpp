@@ -31,15 +31,14 @@ unsigned long long bit(int signal_number)
     return 1ULL << (signal_number - 1);
 }
 
-// posix_spawn leaves the signals the C library keeps for itself (those
-// below SIGRTMIN) ignored in the child, and no one may change them; every
-// program that uses them sets them up anew.
-unsigned long long without_library_signals(unsigned long long mask)
+// posix_spawn leaves the signals the C library keeps for itself ignored in
+// the child, and no one may change them; every program that uses them sets
+// them up anew. They are 32 and 33 here, but 34 and 35 when the test runs
+// under qemu-user, which moves the guest's real-time signals up by two: so
+// only the standard signals count.
+unsigned long long standard_signals(unsigned long long mask)
 {
-    for (int number = 32; number < SIGRTMIN; ++number) {
-        mask &= ~bit(number);
-    }
-    return mask;
+    return mask & (bit(31) | (bit(31) - 1));
 }
 
 // The state nanpeer's stop handlers and timer leave, plus a signal that
@@ -131,7 +130,7 @@ TEST(shell_command, commands_start_afresh_and_leave_the_callers_signals_alone)
     ASSERT_EQ(command_saw.count("SigIgn"), 1u);
     ASSERT_EQ(caller_had.count("SigIgn"), 1u);
     EXPECT_EQ(command_saw.at("SigBlk"), 0ULL) << "the command inherited blocked signals";
-    EXPECT_EQ(without_library_signals(command_saw.at("SigIgn")), 0ULL)
+    EXPECT_EQ(standard_signals(command_saw.at("SigIgn")), 0ULL)
         << "the command inherited ignored signals";
     // Only what the caller ignored itself; SIGINT and SIGQUIT still caught
     // or at their default while the command ran.
