@@ -1,8 +1,10 @@
 // The shell and the pauses of nanpeer, for the fuzz targets: commands are
-// checked instead of run, and the pauses before a ping take no time.
+// checked instead of run, and the pauses take no time.
 #include "nanpeer_stand_ins.h"
 
 #include "fuzz_support.h"
+#include "pause.h"
+#include "process_globals.h"
 #include "shell_command.h"
 
 #include <cstring>
@@ -46,7 +48,15 @@ void run_shell_command(const char *command_line)
                  "a link set-up command with shell characters in it");
 }
 
-// The event handlers pause before a ping; the fuzzer has no peer to wait for.
+// The event handlers pause before a ping, and shutdown before it stops the
+// service; the fuzzer has no peer to wait for.
+bool pause_unless_stopping(unsigned)
+{
+    return stop_flag.load() == 0;
+}
+
+void wake_pauses() { }
+
 extern "C" unsigned int sleep(unsigned int)
 {
     return 0;

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "event_lock.h"
 #include "events.h"
 #include "link_setup.h"
 #include "log.h"
@@ -11,6 +12,7 @@
 #include "response_timer.h"
 #include "sdcore.h"
 #include "service_table.h"
+#include "slot_claims.h"
 
 namespace {
 
@@ -39,13 +41,17 @@ ServiceSlot *discovery_slot(const dns_discovery_result_record &record)
     return nullptr;
 }
 
-void set_own_address(nan_data_mgnt &mgnt)
+// The ip commands run with the table let go; the caller checks its claim
+// on the slot afterwards.
+void set_own_address(table_lock &lock, const nan_data_mgnt &mgnt)
 {
     char mac_text[kMacTextBufferSize];
     format_mac_text(mgnt.self_mac, mac_text);
     char address[kIpv6TextSize];
     if (ipv6_link_local(mac_text, address)) {
+        lock.unlock();
         set_self_ipv6(nan_intf, mac_text, address);
+        lock.relock();
     }
 }
 
@@ -62,7 +68,7 @@ void start_pairing(nan_data_mgnt &mgnt, const dns_discovery_result_record &recor
         nan_log(log_severity::info, "Pairing verification start\n");
         mgnt.nan_status = nan_status::NAN_PASN_STARTED;
         mgnt.pairing_info.pairing_type = 2;
-        if (dns_pairing_start(&mgnt.pairing_info) == 0) {
+        if (library_call([&] { return dns_pairing_start(&mgnt.pairing_info); }) == 0) {
             arm_response_timer(mgnt);
         }
         return;
@@ -70,7 +76,7 @@ void start_pairing(nan_data_mgnt &mgnt, const dns_discovery_result_record &recor
     nan_log(log_severity::info, "Pairing setup start\n");
     mgnt.nan_status = nan_status::NAN_BSTRAP_REQ_SENT;
     mgnt.pairing_info.pairing_type = 1;
-    if (dns_bstrap_start(service_pointer(mgnt)) == 0) {
+    if (library_call([&] { return dns_bstrap_start(service_pointer(mgnt)); }) == 0) {
         nan_log(log_severity::info, "send bootstrapping request success!!!\n");
         arm_response_timer(mgnt);
     }
@@ -80,7 +86,7 @@ void start_pairing(nan_data_mgnt &mgnt, const dns_discovery_result_record &recor
 void request_data_path(nan_data_mgnt &mgnt, bool secured)
 {
     mgnt.data_path.sec_type = mgnt.sec_type;
-    if (dns_datapath_req(&mgnt.data_path) != 0) {
+    if (library_call([&] { return dns_datapath_req(&mgnt.data_path); }) != 0) {
         return;
     }
     nan_log(log_severity::info, "send data path success!!!\n");
@@ -163,7 +169,7 @@ void parse_discovery_result(nan_data_mgnt &mgnt, const dns_discovery_result_reco
     }
 }
 
-void dns_evt_discovery_result(const void *record, int length)
+void dns_evt_discovery_result(table_lock &lock, const void *record, int length)
 {
     dns_discovery_result_record result{};
     if (!read_event_record(record, length, result)) {
@@ -190,7 +196,12 @@ void dns_evt_discovery_result(const void *record, int length)
     }
     mgnt.data_path.ndp_id = 1;
     std::memcpy(mgnt.data_path.peer_nmi, mgnt.peer_nmi, sizeof mgnt.data_path.peer_nmi);
-    set_own_address(mgnt);
+    const uint32_t claim = claim_slot(mgnt);
+    set_own_address(lock, mgnt);
+    // Shutdown, or another handler, may have taken over while ip ran.
+    if (!may_go_on(mgnt, claim)) {
+        return;
+    }
     nan_log(log_severity::info, "peer's security: pairing_enable[%d], pmk_set[%d], paired[%d]\n",
             result.pairing_enable, result.pmk_set, result.paired);
     start_exchange(mgnt, result);

@@ -1,4 +1,31 @@
-// Definition of the event lock.
+// The event lock and the per-thread busy count.
 #include "event_lock.h"
 
+#include "events.h"
+
 std::mutex event_mutex;
+
+namespace {
+
+thread_local unsigned busy_depth = 0;
+
+} // namespace
+
+busy_scope::busy_scope()
+{
+    ++busy_depth;
+}
+
+busy_scope::~busy_scope()
+{
+    if (--busy_depth == 0) {
+        handle_deferred_events();
+    }
+}
+
+bool thread_is_busy()
+{
+    return busy_depth != 0;
+}
+
+table_lock::table_lock() : lock_(event_mutex) { }

@@ -6,15 +6,16 @@
 
 #include <cstdlib>
 #include <ctime>
-#include <mutex>
 
 #include "event_lock.h"
 #include "log.h"
+#include "pause.h"
 #include "process_globals.h"
 #include "response_timer.h"
 #include "sdcore.h"
 #include "service_scripts.h"
 #include "service_table.h"
+#include "slot_claims.h"
 
 namespace {
 
@@ -78,18 +79,26 @@ void wait_for_stop(uint32_t timeout_seconds)
 
 void shut_down(uint16_t radio)
 {
+    // A handler in one of its pauses gives up at once; one that runs a
+    // command is not waited for: it lets go of the table while the command
+    // runs and leaves the table alone once it has it back.
+    wake_pauses();
     {
-        std::lock_guard<std::mutex> lock(event_mutex);
+        table_lock lock;
         nan_log(log_severity::info, "\n!!!!!! Terminated !!!!!!\n");
         for (uint32_t index = 0; index < service_count && index < 2; ++index) {
             nan_data_mgnt &mgnt = services.slot[index].mgnt;
-            if (mgnt.nan_status != nan_status::NAN_DATA_CONFIRMED) {
+            // A data path that the peer has ended is already being wound up
+            // by its handler, end command included.
+            if (mgnt.nan_status != nan_status::NAN_DATA_CONFIRMED || end_under_way(mgnt)) {
                 continue;
             }
             const uint8_t ndp_id = mgnt.data_path.ndp_id;
-            exec_stop_script_ex(ndp_id);
+            // Lets go of the table while end_cmd runs. Nothing else changes
+            // the table once stop_flag is set, so the slot is as it was.
+            exec_stop_script_ex(lock, ndp_id);
             nan_log(log_severity::info, "send data path end[%d], \n", ndp_id);
-            dns_datapath_end(ndp_id);
+            library_call([ndp_id] { return dns_datapath_end(ndp_id); });
             clear_pairing_info(&mgnt);
             clear_data_path(&mgnt);
         }
@@ -97,12 +106,12 @@ void shut_down(uint16_t radio)
     // The lock is not held from here: the library may wait in dns_stop_service
     // for its event thread, which may be waiting for the lock.
     sleep(1);
-    dns_stop_service(radio);
+    library_call([radio] { return dns_stop_service(radio); });
     response_timer_thread_stop();
 
     // Both slots: a subscriber run with -n 0 still saves a discovered
     // service in slot 0.
-    std::lock_guard<std::mutex> lock(event_mutex);
+    const table_lock lock;
     for (ServiceSlot &slot : services.slot) {
         free_text_info(slot);
     }

@@ -3,19 +3,19 @@
 // interface name: nothing a peer sends reaches the shell as text.
 #include "link_setup.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "log.h"
+#include "pause.h"
 #include "shell_command.h"
 
 namespace {
 
 constexpr std::size_t kCommandSize = 100;
 constexpr int kMacPieces = 6;
+constexpr unsigned kPauseBeforePingSeconds = 2;
 
 } // namespace
 
@@ -79,7 +79,9 @@ void set_peer_ipv6(const char *ifname, const char *mac_text, const char *address
 
 void ping6_peer(const char *ifname, const char *address, int count)
 {
-    sleep(2);
+    if (!pause_unless_stopping(kPauseBeforePingSeconds)) {
+        return;
+    }
     char command[kCommandSize];
     std::snprintf(command, sizeof command, "%s %s %s %d %s", "ping6 -I", ifname, "-c", count,
                   address);

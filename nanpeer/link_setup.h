@@ -1,4 +1,5 @@
 // IPv6 link-local set-up on the NAN data interface with ip and ping6.
+// The commands block their caller: call these with the event lock let go.
 #pragma once
 
 #include <cstddef>
@@ -17,4 +18,5 @@ bool ipv6_link_local(const char *mac_text, char (&address)[kIpv6TextSize]);
 
 void set_self_ipv6(const char *ifname, const char *mac_text, const char *address);
 void set_peer_ipv6(const char *ifname, const char *mac_text, const char *address);
+// Pauses 2 s first; pings nothing when nanpeer begins to stop meanwhile.
 void ping6_peer(const char *ifname, const char *address, int count);

@@ -8,6 +8,7 @@
 
 #include "command_line.h"
 #include "config.h"
+#include "event_lock.h"
 #include "events.h"
 #include "lifecycle.h"
 #include "log.h"
@@ -24,9 +25,10 @@ constexpr uint32_t kSubscriberHeadStartSeconds = 5;
 void ignore_tick_signal(int) { }
 
 // The timer's signal goes to the tick thread only; blocked everywhere else
-// (threads the library starts inherit this mask). The handler does nothing:
-// a stray SIGUSR1 that reaches a thread running a shell command, where the
-// signal is unblocked for the command's sake, cannot end the process.
+// (threads the library starts inherit this mask; commands start with an
+// empty one). The handler does nothing: a stray SIGUSR1 that reaches a
+// thread which unblocked it (one of the library's, say) cannot end the
+// process.
 void block_tick_signal()
 {
     struct sigaction action { };
@@ -82,17 +84,22 @@ int run(int argc, char **argv)
         nan_log(log_severity::info, "response timer thread: %s\n", std::strerror(-error));
         return 1;
     }
-    dns_register_evt_cb(on_dns_event);
+    library_call([] { return dns_register_evt_cb(on_dns_event); });
     if (options.role == kRoleSubscribe) {
-        dns_subscribe(radio, &paths, service_pointer(services.slot[0].mgnt), options.bstrap_flag);
+        library_call([&] {
+            return dns_subscribe(radio, &paths, service_pointer(services.slot[0].mgnt),
+                                 options.bstrap_flag);
+        });
         // The subscriber's wait begins later on the peer's side; end earlier.
         if (services.timeout > kSubscriberHeadStartSeconds) {
             services.timeout -= kSubscriberHeadStartSeconds;
         }
     } else {
         for (uint32_t index = 0; index < service_count; ++index) {
-            dns_publish(radio, &paths, service_pointer(services.slot[index].mgnt),
-                        options.bstrap_flag);
+            library_call([&] {
+                return dns_publish(radio, &paths, service_pointer(services.slot[index].mgnt),
+                                   options.bstrap_flag);
+            });
         }
     }
     install_stop_signals();

@@ -66,7 +66,7 @@ void response_timer_tick_locked()
                 nan_log(log_severity::info,
                         "Data rsp not receive! nan_status[%d],retry[%d],send data path end[%d]\n",
                         status, mgnt.retry, ndp_id);
-                dns_datapath_end(ndp_id);
+                library_call([ndp_id] { return dns_datapath_end(ndp_id); });
                 clear_data_path(&mgnt);
                 delete_response_timer();
             }
@@ -78,7 +78,7 @@ void response_timer_tick_locked()
                     log_severity::info,
                     "Data confirm not receive! nan_status[%d],retry[%d],send data path end[%d]\n",
                     status, mgnt.retry, ndp_id);
-                dns_datapath_end(ndp_id);
+                library_call([ndp_id] { return dns_datapath_end(ndp_id); });
                 clear_data_path(&mgnt);
                 delete_response_timer();
             }
@@ -124,7 +124,7 @@ void take_tick_signal(int64_t received_at_ns, int ticks)
     if (stop_flag.load() != 0) {
         return;
     }
-    std::lock_guard<std::mutex> lock(event_mutex);
+    const table_lock lock;
     if (stop_flag.load() != 0 || !timer_armed ||
         received_at_ns - armed_at_ns < kStaleTickNanoseconds) {
         return;
@@ -260,6 +260,6 @@ bool response_timer_armed()
 void on_response_timer(int signal_number)
 {
     static_cast<void>(signal_number);
-    std::lock_guard<std::mutex> lock(event_mutex);
+    const table_lock lock;
     response_timer_tick_locked();
 }

@@ -6,7 +6,8 @@
 #include "service_slot.h"
 
 // The timer's signal. It stays blocked in every thread (the tick thread
-// takes it with sigwaitinfo); commands run through the shell get it unblocked.
+// takes it with sigwaitinfo); commands run through the shell start with no
+// signal blocked.
 inline constexpr int kResponseTimerSignal = SIGUSR1;
 // A set holding just that signal.
 sigset_t response_timer_signal_set();

@@ -14,17 +14,20 @@
 extern "C" {
 #endif
 
-// Delivered from the library's own thread. The record is only valid during
-// the call; its layout is given by the event id (dns_event_records.h).
+// Delivered from the library's own thread, or from inside a dns_* call on
+// the caller's thread. The record is only valid during the call; its layout
+// is given by the event id (dns_event_records.h).
 //
-// Rules a library keeps, because nanpeer handles events, timer ticks and
-// shutdown under one lock and calls the library with that lock held:
-// - Events are never delivered from inside a call: no dns_* function calls
-//   the callback on the caller's thread (that would deadlock on the lock).
+// nanpeer handles events, timer ticks and shutdown under one lock and calls
+// the library with that lock held. An event delivered from inside a call is
+// copied and handled once the call, and the handler step that made it, are
+// over. Rules a library keeps:
 // - No call other than dns_stop_service waits for the event thread, since
 //   that thread may be waiting for the lock the caller holds.
-// - dns_stop_service may join the event thread; nanpeer calls it without
-//   the lock, and drops every event once it has begun to stop.
+// - dns_stop_service may wait for the event thread; nanpeer calls it without
+//   the lock, and drops every event once it has begun to stop. The thread
+//   may then still be inside the callback, running a service's command that
+//   has not ended, so the wait should be bounded.
 typedef void (*dns_evt_cb)(uint32_t event_id, void *record, int length);
 
 int dns_register_evt_cb(dns_evt_cb cb);

@@ -1,27 +1,106 @@
-// The one place nanpeer starts shell commands.
+// The one place nanpeer starts shell commands: /bin/sh -c TEXT, started
+// with posix_spawn and waited for.
+//
+// Not system(): it sets SIGINT and SIGQUIT to ignored in the whole process
+// while a command runs, so a Ctrl-C or a SIGINT from a service manager that
+// came during any ip, ping6 or script was lost, and stop handlers installed
+// meanwhile were put back to the default action when the last command
+// ended. Here nothing in nanpeer's own signal handling changes.
 #include "shell_command.h"
 
-#include <pthread.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 
-#include <csignal>
+#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
+#include <cstring>
 
-#include "response_timer.h"
+#include "log.h"
+
+extern char **environ;
+
+namespace {
+
+// posix_spawnattr_t, destroyed on every path.
+class spawn_attributes {
+public:
+    spawn_attributes() { ok_ = posix_spawnattr_init(&attributes_) == 0; }
+    ~spawn_attributes()
+    {
+        if (ok_) {
+            posix_spawnattr_destroy(&attributes_);
+        }
+    }
+    spawn_attributes(const spawn_attributes &) = delete;
+    spawn_attributes &operator=(const spawn_attributes &) = delete;
+
+    [[nodiscard]] bool ok() const { return ok_; }
+    posix_spawnattr_t *get() { return &attributes_; }
+
+private:
+    posix_spawnattr_t attributes_{};
+    bool ok_ = false;
+};
+
+// Every signal whose action is not the default here: the ones nanpeer
+// catches and any that whoever started nanpeer left ignored.
+sigset_t signals_not_at_default()
+{
+    sigset_t set;
+    sigemptyset(&set);
+    for (int number = 1; number < NSIG; ++number) {
+        struct sigaction action { };
+        // Numbers the C library keeps for itself are refused; skip them.
+        if (sigaction(number, nullptr, &action) == 0 && action.sa_handler != SIG_DFL) {
+            sigaddset(&set, number);
+        }
+    }
+    return set;
+}
+
+// The command starts as from a fresh shell: default actions and no blocked
+// signal (nanpeer blocks the response timer's signal in every thread, and a
+// service that a script starts must still see it).
+int prepare(spawn_attributes &attributes)
+{
+    const sigset_t defaults = signals_not_at_default();
+    sigset_t nothing;
+    sigemptyset(&nothing);
+    if (int error = posix_spawnattr_setsigdefault(attributes.get(), &defaults); error != 0) {
+        return error;
+    }
+    if (int error = posix_spawnattr_setsigmask(attributes.get(), &nothing); error != 0) {
+        return error;
+    }
+    return posix_spawnattr_setflags(attributes.get(),
+                                    POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+}
+
+} // namespace
 
 void run_shell_command(const char *command_line)
 {
     // Our buffered lines come before whatever the command prints.
     std::fflush(stdout);
-    // system() hands the calling thread's signal mask to the shell, and from
-    // there to every command and service a script starts. nanpeer keeps the
-    // response timer's signal blocked for its own reasons; the command must
-    // not inherit that (a service started by start_cmd would never see its
-    // SIGUSR1).
-    const sigset_t timer_signal = response_timer_signal_set();
-    sigset_t saved;
-    pthread_sigmask(SIG_UNBLOCK, &timer_signal, &saved);
-    const int status = std::system(command_line);
-    pthread_sigmask(SIG_SETMASK, &saved, nullptr);
-    static_cast<void>(status);
+    spawn_attributes attributes;
+    int error = attributes.ok() ? prepare(attributes) : ENOMEM;
+    pid_t child = -1;
+    if (error == 0) {
+        char shell_name[] = "sh";
+        char command_option[] = "-c";
+        char *const arguments[] = {shell_name, command_option, const_cast<char *>(command_line),
+                                   nullptr};
+        error = posix_spawn(&child, "/bin/sh", nullptr, attributes.get(), arguments, environ);
+    }
+    if (error != 0) {
+        nan_log(log_severity::warning, "%s: cannot start /bin/sh: %s\n", __func__,
+                std::strerror(error));
+        return;
+    }
+    // A stop signal lands on any thread; waiting goes on until the command
+    // ends, whose status, like system()'s, no caller examines.
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
 }

@@ -182,9 +182,9 @@ TEST_F(response_timer_test, real_timer_ticks_after_five_seconds_and_stops_when_d
     EXPECT_EQ(locked_retry(mgnt), 1);
 }
 
-// A handler that holds the event lock for long (a script, a ping) delays the
-// ticks that fall due meanwhile; none of them may be lost, or a give-up
-// would come late by as many periods.
+// Whatever holds the event lock for long (a library call that blocks; no
+// longer a script or a ping) delays the ticks that fall due meanwhile; none
+// of them may be lost, or a give-up would come late by as many periods.
 TEST_F(response_timer_test, ticks_held_up_by_a_long_handler_all_count)
 {
     nan_data_mgnt &mgnt = prepare_publisher(0, 1, sec_type::pmk);

@@ -13,10 +13,17 @@
 namespace sdcore_double {
 namespace {
 
+struct inside_event {
+    uint32_t event_id = 0;
+    std::vector<uint8_t> record;
+    int length = 0;
+};
+
 struct double_state {
     std::mutex mutex;
     std::vector<recorded_call> calls;
     std::map<std::string, int> results;
+    std::map<std::string, inside_event> inside;
     dns_evt_cb callback = nullptr;
     std::function<void(const recorded_call &)> observer;
 };
@@ -49,6 +56,20 @@ public:
         jobs_.push_back(std::move(job));
         wake_.notify_all();
         done_.wait(lock, [&] { return finished_ >= ticket; });
+    }
+
+    void run(std::function<void()> job)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ++queued_;
+        jobs_.push_back(std::move(job));
+        wake_.notify_all();
+    }
+
+    void wait_idle()
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        done_.wait(lock, [&] { return finished_ >= queued_; });
     }
 
 private:
@@ -100,15 +121,27 @@ int record(recorded_call call)
     double_state &s = state();
     std::function<void(const recorded_call &)> observer;
     int result = 0;
+    dns_evt_cb callback = nullptr;
+    inside_event event;
+    bool deliver_inside = false;
     {
         std::lock_guard<std::mutex> lock(s.mutex);
         auto found = s.results.find(call.name);
         result = found == s.results.end() ? 0 : found->second;
         observer = s.observer;
+        if (auto inside = s.inside.find(call.name); inside != s.inside.end()) {
+            event = std::move(inside->second);
+            s.inside.erase(inside);
+            callback = s.callback;
+            deliver_inside = true;
+        }
         s.calls.push_back(call);
     }
     if (observer) {
         observer(call);
+    }
+    if (deliver_inside && callback != nullptr) {
+        callback(event.event_id, event.record.data(), event.length);
     }
     return result;
 }
@@ -124,6 +157,7 @@ void reset()
     std::lock_guard<std::mutex> lock(s.mutex);
     s.calls.clear();
     s.results.clear();
+    s.inside.clear();
 }
 
 std::vector<recorded_call> calls()
@@ -174,6 +208,37 @@ void deliver(uint32_t event_id, const void *record_bytes, int length)
         bytes_at(record_bytes, length > 0 ? static_cast<std::size_t>(length) : 0);
     events().run_and_wait(
         [&] { callback(event_id, record_bytes == nullptr ? nullptr : copy.data(), length); });
+}
+
+void post(uint32_t event_id, const void *record_bytes, int length)
+{
+    const dns_evt_cb callback = registered_callback();
+    if (callback == nullptr) {
+        return;
+    }
+    // Owned by the job, since the caller does not wait for it.
+    std::vector<uint8_t> copy =
+        bytes_at(record_bytes, length > 0 ? static_cast<std::size_t>(length) : 0);
+    const bool has_record = record_bytes != nullptr;
+    events().run([callback, event_id, copy = std::move(copy), has_record, length]() mutable {
+        callback(event_id, has_record ? copy.data() : nullptr, length);
+    });
+}
+
+void wait_idle()
+{
+    events().wait_idle();
+}
+
+void deliver_from_inside(const std::string &call_name, uint32_t event_id, const void *record_bytes,
+                         int length)
+{
+    double_state &s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    inside_event &event = s.inside[call_name];
+    event.event_id = event_id;
+    event.record = bytes_at(record_bytes, length > 0 ? static_cast<std::size_t>(length) : 0);
+    event.length = length;
 }
 
 // A call that hands over one pointer into the service table: the bytes

@@ -40,4 +40,24 @@ void deliver(uint32_t event_id, const Record &record)
     deliver(event_id, &record, static_cast<int>(sizeof record));
 }
 
+// Queues one event for the double's thread and returns at once.
+void post(uint32_t event_id, const void *record, int length);
+template <typename Record>
+void post(uint32_t event_id, const Record &record)
+{
+    post(event_id, &record, static_cast<int>(sizeof record));
+}
+// Waits until the double's thread has delivered every queued event.
+void wait_idle();
+
+// The next call of that name delivers the event on the calling thread,
+// from inside the call, as a library that reports at once may do.
+void deliver_from_inside(const std::string &call_name, uint32_t event_id, const void *record,
+                         int length);
+template <typename Record>
+void deliver_from_inside(const std::string &call_name, uint32_t event_id, const Record &record)
+{
+    deliver_from_inside(call_name, event_id, &record, static_cast<int>(sizeof record));
+}
+
 } // namespace sdcore_double

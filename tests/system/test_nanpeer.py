@@ -88,6 +88,21 @@ def test_usage_and_exit_statuses(setup):
     assert not setup["calls"].exists()
 
 
+def test_a_publisher_file_without_dns_sd_record_fails_on_publish_id(setup, tmp_path):
+    config = json.loads(open(setup["config"]).read())
+    del config["dns_sd_record"]
+    path = tmp_path / "no-records.json"
+    path.write_text(json.dumps(config))
+    r = run(["nanpeer", "-r", "publish", "-f", str(path)])
+    assert r.status == 1
+    assert r.stdout.endswith(
+        info(b"role: Publish \n")
+        + info(b' "publish_id" not found\n')
+        + info(b"Configuration file parser failed!!!\n")
+    )
+    assert not setup["calls"].exists()
+
+
 def timed_run(argv):
     began = time.monotonic()
     r = run(argv, timeout=60)
