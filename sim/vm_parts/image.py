@@ -22,11 +22,15 @@ IMAGE_DIR = os.path.join(REPO, "build-vm")
 FETCH_KERNEL = os.path.join(REPO, "sim", "kmod", "fetch-kernel")
 BUILD_KMOD = os.path.join(REPO, "sim", "kmod", "build")
 
-# armhf packages unpacked into the initramfs: busybox, iproute2 and
+# armhf packages unpacked into the initramfs: busybox, dash, iproute2 and
 # iputils-ping, and the shared libraries that they and the package's
 # programs load (checked after unpacking: a missing one is an error).
+# /bin/sh is dash, as on a Debian system: busybox-static's own shell runs its
+# applets before anything on PATH, so the `ip` and `ping6` that nanpeer
+# starts through the shell would be busybox's (no `ip -6 neigh del`).
 RUNTIME_PACKAGES = [
     "busybox-static",
+    "dash",
     "iproute2",
     "iputils-ping",
     "libc6",
@@ -254,7 +258,7 @@ def build(image_dir=IMAGE_DIR, package=None, sdcore=None, modules=None):
     shutil.copy(os.path.join(HERE, "init.sh"), os.path.join(root, "init"))
     os.chmod(os.path.join(root, "init"), 0o755)
 
-    programs = [os.path.join(root, "bin", name) for name in ("busybox", "ip", "ping")]
+    programs = [os.path.join(root, "bin", name) for name in ("busybox", "dash", "ip", "ping")]
     programs += glob.glob(os.path.join(root, "usr", "bin", "*"))
     programs.append(os.path.join(root, "usr", "lib", "libsdcore.so"))
     check_libraries(root, [p for p in programs if os.path.isfile(p) and not os.path.islink(p)])

@@ -6,8 +6,8 @@
 /bin/busybox mkdir -p /proc /sys /dev /tmp /run /root
 /bin/busybox mount -t devtmpfs devtmpfs /dev
 exec 0</dev/console 1>/dev/console 2>&1
-# Applets the packages do not provide (iproute2's ip and iputils' ping stay:
-# --install leaves existing files alone).
+# Applets the packages do not provide (dash as /bin/sh, iproute2's ip and
+# iputils' ping stay: --install leaves existing files alone).
 /bin/busybox --install -s
 mount -t proc proc /proc
 mount -t sysfs sysfs /sys
@@ -43,7 +43,7 @@ if [ -f /etc/board-vm/command ]; then
   # The console passes the command's bytes as they are (no CR before LF).
   stty -onlcr
   echo "@@board-vm:begin@@"
-  sh /etc/board-vm/command </dev/null
+  /bin/sh /etc/board-vm/command </dev/null
   status=$?
   echo "@@board-vm:end $status@@"
   # stty waits until the console has sent everything (TCSADRAIN).
@@ -51,7 +51,9 @@ if [ -f /etc/board-vm/command ]; then
   poweroff -f
 fi
 
+# The console's shell is busybox's (line editing, \w in the prompt); the
+# programs' /bin/sh is dash.
 export PS1='root@board:\w# '
 while :; do
-  setsid -c sh -i </dev/ttyAMA0 >/dev/ttyAMA0 2>&1
+  setsid -c /bin/busybox sh -i </dev/ttyAMA0 >/dev/ttyAMA0 2>&1
 done

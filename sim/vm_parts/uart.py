@@ -58,21 +58,20 @@ class UartRelay:
                 self._relay(conn)
 
     def _relay(self, conn):
-        """Copies until QEMU closes its end (it connects again later)."""
-        while True:
+        """Copies until QEMU closes its end (it connects again later) or
+        the relay stops (its descriptors close under this loop)."""
+        master = self._master
+        while not self._stopping:
             try:
-                ready, _, _ = select.select([conn, self._master], [], [])
-            except (OSError, ValueError):
-                return
-            try:
+                ready, _, _ = select.select([conn, master], [], [], 0.5)
                 if conn in ready:
                     data = conn.recv(65536)
                     if not data:
                         return
-                    _write_all(self._master, data)
-                if self._master in ready:
-                    conn.sendall(os.read(self._master, 65536))
-            except OSError:
+                    _write_all(master, data)
+                if master in ready:
+                    conn.sendall(os.read(master, 65536))
+            except (OSError, ValueError):
                 return
 
     def stop(self):
@@ -83,6 +82,8 @@ class UartRelay:
             except OSError:
                 pass
             self._listener.close()
+        if self._thread:
+            self._thread.join(timeout=5)
         if os.path.lexists(self.socket_path):
             os.unlink(self.socket_path)
         if self.link and os.path.lexists(self.link):
