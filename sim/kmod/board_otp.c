@@ -1,0 +1,456 @@
+// SPDX-License-Identifier: GPL-2.0
+/*
+ * Simulated OTP memory: the board's two nvmem views, otp_raw0 (4096 bytes)
+ * and otp_map0 (2048 bytes), at /sys/bus/nvmem/devices/otp_*0/nvmem. Like
+ * fuses, a write can only set bits: what is stored is the old value OR the
+ * new. Reads and writes past the end are the nvmem core's to answer.
+ *
+ * Test controls in debugfs, under board_otp/otp_raw0/ and otp_map0/:
+ * "image" reads and replaces the content as it is (so a test can start from
+ * any state), "fail_write" and "fail_read" make every write or read fail
+ * with an errno (a name or a number; 0 or "none" for no failure), and
+ * "calls" lists each access that reached the driver. Documented in
+ * docs/board/kernel-otp.md.
+ */
+#include <linux/debugfs.h>
+#include <linux/device.h>
+#include <linux/err.h>
+#include <linux/fs.h>
+#include <linux/kernel.h>
+#include <linux/module.h>
+#include <linux/mutex.h>
+#include <linux/nvmem-provider.h>
+#include <linux/platform_device.h>
+#include <linux/seq_file.h>
+#include <linux/slab.h>
+#include <linux/string.h>
+#include <linux/uaccess.h>
+
+#include "board_errno.h"
+
+#define OTP_CALLS	1024
+
+struct otp_call {
+	bool write;
+	unsigned int offset;
+	unsigned int bytes;
+	int result;
+};
+
+struct otp_view {
+	const char *name;	/* nvmem name; the device is <name>0 */
+	unsigned int size;
+	struct device *dev;
+	/* Serialises the content, the faults and the call log. */
+	struct mutex lock;
+	u8 *data;
+	int read_error;		/* positive errno, or 0 */
+	int write_error;
+	/* A ring of the latest calls, oldest first from call_first. */
+	struct otp_call calls[OTP_CALLS];
+	unsigned int call_first;
+	unsigned int call_count;
+};
+
+static void otp_log(struct otp_view *v, bool write, unsigned int offset,
+		    size_t bytes, int result)
+{
+	struct otp_call *c;
+
+	if (v->call_count == OTP_CALLS) {
+		v->call_first = (v->call_first + 1) % OTP_CALLS;
+		v->call_count--;
+	}
+	c = &v->calls[(v->call_first + v->call_count++) % OTP_CALLS];
+	c->write = write;
+	c->offset = offset;
+	c->bytes = bytes;
+	c->result = result;
+}
+
+/* The nvmem core has already cut the request to the device's size. */
+static int otp_reg_read(void *priv, unsigned int offset, void *val,
+			size_t bytes)
+{
+	struct otp_view *v = priv;
+	int err;
+
+	mutex_lock(&v->lock);
+	err = -v->read_error;
+	if (!err && (offset > v->size || bytes > v->size - offset))
+		err = -EINVAL;
+	if (!err)
+		memcpy(val, v->data + offset, bytes);
+	otp_log(v, false, offset, bytes, err);
+	mutex_unlock(&v->lock);
+	return err;
+}
+
+static int otp_reg_write(void *priv, unsigned int offset, void *val,
+			 size_t bytes)
+{
+	struct otp_view *v = priv;
+	const u8 *bits = val;
+	size_t i;
+	int err;
+
+	mutex_lock(&v->lock);
+	err = -v->write_error;
+	if (!err && (offset > v->size || bytes > v->size - offset))
+		err = -EINVAL;
+	if (!err)
+		for (i = 0; i < bytes; i++)
+			v->data[offset + i] |= bits[i];
+	otp_log(v, true, offset, bytes, err);
+	mutex_unlock(&v->lock);
+	return err;
+}
+
+static ssize_t image_read(struct file *file, char __user *ubuf, size_t count,
+			  loff_t *ppos)
+{
+	struct otp_view *v = file_inode(file)->i_private;
+	loff_t pos = *ppos;
+	size_t n;
+	u8 *copy;
+
+	if (pos < 0)
+		return -EINVAL;
+	if (pos >= v->size || !count)
+		return 0;
+	n = min_t(size_t, count, v->size - pos);
+	copy = kmalloc(n, GFP_KERNEL);
+	if (!copy)
+		return -ENOMEM;
+	mutex_lock(&v->lock);
+	memcpy(copy, v->data + pos, n);
+	mutex_unlock(&v->lock);
+	if (copy_to_user(ubuf, copy, n)) {
+		kfree(copy);
+		return -EFAULT;
+	}
+	kfree(copy);
+	*ppos = pos + n;
+	return n;
+}
+
+/* Replaces bytes as given, clearing bits too: a test's way to set a state. */
+static ssize_t image_write(struct file *file, const char __user *ubuf,
+			   size_t count, loff_t *ppos)
+{
+	struct otp_view *v = file_inode(file)->i_private;
+	loff_t pos = *ppos;
+	size_t n;
+	u8 *copy;
+
+	if (pos < 0)
+		return -EINVAL;
+	if (!count)
+		return 0;
+	if (pos >= v->size)
+		return -EFBIG;
+	n = min_t(size_t, count, v->size - pos);
+	copy = memdup_user(ubuf, n);
+	if (IS_ERR(copy))
+		return PTR_ERR(copy);
+	mutex_lock(&v->lock);
+	memcpy(v->data + pos, copy, n);
+	mutex_unlock(&v->lock);
+	kfree(copy);
+	*ppos = pos + n;
+	return n;
+}
+
+static int image_open(struct inode *inode, struct file *file)
+{
+	struct otp_view *v = inode->i_private;
+
+	/* Opening with O_TRUNC (a shell's >) wipes the image to zeros. */
+	if ((file->f_mode & FMODE_WRITE) && (file->f_flags & O_TRUNC)) {
+		mutex_lock(&v->lock);
+		memset(v->data, 0, v->size);
+		mutex_unlock(&v->lock);
+	}
+	return 0;
+}
+
+static const struct file_operations image_fops = {
+	.owner = THIS_MODULE,
+	.open = image_open,
+	.read = image_read,
+	.write = image_write,
+	.llseek = default_llseek,
+};
+
+static int fault_show(struct seq_file *s, bool write)
+{
+	struct otp_view *v = s->private;
+	const char *name;
+	int err;
+
+	mutex_lock(&v->lock);
+	err = write ? v->write_error : v->read_error;
+	mutex_unlock(&v->lock);
+	name = board_errno_name(err);
+	if (!err)
+		seq_puts(s, "none\n");
+	else if (name)
+		seq_printf(s, "%s\n", name);
+	else
+		seq_printf(s, "%d\n", err);
+	return 0;
+}
+
+static ssize_t fault_write(struct file *file, const char __user *ubuf,
+			   size_t count, bool write)
+{
+	struct seq_file *s = file->private_data;
+	struct otp_view *v = s->private;
+	char text[16];
+	int err;
+
+	if (!count || count >= sizeof(text))
+		return -EINVAL;
+	if (copy_from_user(text, ubuf, count))
+		return -EFAULT;
+	text[count] = '\0';
+	err = 0;
+	if (!sysfs_streq(text, "none") && !sysfs_streq(text, "0")) {
+		err = board_errno_parse(text);
+		if (!err)
+			return -EINVAL;
+	}
+	mutex_lock(&v->lock);
+	if (write)
+		v->write_error = err;
+	else
+		v->read_error = err;
+	mutex_unlock(&v->lock);
+	return count;
+}
+
+static int fail_write_show(struct seq_file *s, void *unused)
+{
+	return fault_show(s, true);
+}
+
+static int fail_write_open(struct inode *inode, struct file *file)
+{
+	return single_open(file, fail_write_show, inode->i_private);
+}
+
+static ssize_t fail_write_write(struct file *file, const char __user *ubuf,
+				size_t count, loff_t *ppos)
+{
+	return fault_write(file, ubuf, count, true);
+}
+
+static const struct file_operations fail_write_fops = {
+	.owner = THIS_MODULE,
+	.open = fail_write_open,
+	.read = seq_read,
+	.write = fail_write_write,
+	.llseek = seq_lseek,
+	.release = single_release,
+};
+
+static int fail_read_show(struct seq_file *s, void *unused)
+{
+	return fault_show(s, false);
+}
+
+static int fail_read_open(struct inode *inode, struct file *file)
+{
+	return single_open(file, fail_read_show, inode->i_private);
+}
+
+static ssize_t fail_read_write(struct file *file, const char __user *ubuf,
+			       size_t count, loff_t *ppos)
+{
+	return fault_write(file, ubuf, count, false);
+}
+
+static const struct file_operations fail_read_fops = {
+	.owner = THIS_MODULE,
+	.open = fail_read_open,
+	.read = seq_read,
+	.write = fail_read_write,
+	.llseek = seq_lseek,
+	.release = single_release,
+};
+
+/* "read|write OFFSET BYTES ok|ERRNO", one line a call, oldest first. */
+static int calls_show(struct seq_file *s, void *unused)
+{
+	struct otp_view *v = s->private;
+	unsigned int i;
+
+	mutex_lock(&v->lock);
+	for (i = 0; i < v->call_count; i++) {
+		const struct otp_call *c =
+			&v->calls[(v->call_first + i) % OTP_CALLS];
+		const char *name = board_errno_name(-c->result);
+
+		seq_printf(s, "%s %u %u ", c->write ? "write" : "read",
+			   c->offset, c->bytes);
+		if (!c->result)
+			seq_puts(s, "ok\n");
+		else if (name)
+			seq_printf(s, "%s\n", name);
+		else
+			seq_printf(s, "%d\n", -c->result);
+	}
+	mutex_unlock(&v->lock);
+	return 0;
+}
+
+static int calls_open(struct inode *inode, struct file *file)
+{
+	return single_open(file, calls_show, inode->i_private);
+}
+
+/* Any write empties the list. */
+static ssize_t calls_write(struct file *file, const char __user *ubuf,
+			   size_t count, loff_t *ppos)
+{
+	struct seq_file *s = file->private_data;
+	struct otp_view *v = s->private;
+
+	mutex_lock(&v->lock);
+	v->call_first = 0;
+	v->call_count = 0;
+	mutex_unlock(&v->lock);
+	return count;
+}
+
+static const struct file_operations calls_fops = {
+	.owner = THIS_MODULE,
+	.open = calls_open,
+	.read = seq_read,
+	.write = calls_write,
+	.llseek = seq_lseek,
+	.release = single_release,
+};
+
+static void otp_debugfs_remove(void *dir)
+{
+	debugfs_remove_recursive(dir);
+}
+
+static int otp_add_view(struct device *dev, struct otp_view *v)
+{
+	struct nvmem_config config = {
+		.dev = dev,
+		.name = v->name,
+		.id = 0,
+		.owner = THIS_MODULE,
+		.type = NVMEM_TYPE_OTP,
+		.reg_read = otp_reg_read,
+		.reg_write = otp_reg_write,
+		.size = v->size,
+		.word_size = 1,
+		.stride = 1,
+		.priv = v,
+	};
+	struct nvmem_device *nvmem;
+	int err;
+
+	v->dev = dev;
+	v->data = devm_kzalloc(dev, v->size, GFP_KERNEL);
+	if (!v->data)
+		return -ENOMEM;
+	err = devm_mutex_init(dev, &v->lock);
+	if (err)
+		return err;
+	nvmem = devm_nvmem_register(dev, &config);
+	if (IS_ERR(nvmem))
+		return dev_err_probe(dev, PTR_ERR(nvmem), "cannot add %s0\n",
+				     v->name);
+	return 0;
+}
+
+static void otp_add_controls(struct dentry *root, struct otp_view *v)
+{
+	char name[16];
+	struct dentry *dir;
+
+	/* Named after the device: otp_raw0, otp_map0. */
+	snprintf(name, sizeof(name), "%s0", v->name);
+	dir = debugfs_create_dir(name, root);
+
+	debugfs_create_file_size("image", 0600, dir, v, &image_fops, v->size);
+	debugfs_create_file("fail_write", 0600, dir, v, &fail_write_fops);
+	debugfs_create_file("fail_read", 0600, dir, v, &fail_read_fops);
+	debugfs_create_file("calls", 0600, dir, v, &calls_fops);
+}
+
+static int otp_probe(struct platform_device *pdev)
+{
+	struct device *dev = &pdev->dev;
+	struct otp_view *views;
+	struct dentry *root;
+	int err;
+
+	views = devm_kcalloc(dev, 2, sizeof(*views), GFP_KERNEL);
+	if (!views)
+		return -ENOMEM;
+	/*
+	 * The raw view holds every fuse word, redundancy and lock words
+	 * included; the mapped view the half that software reads as data.
+	 */
+	views[0].name = "otp_raw";
+	views[0].size = 4096;
+	views[1].name = "otp_map";
+	views[1].size = 2048;
+
+	err = otp_add_view(dev, &views[0]);
+	if (err)
+		return err;
+	err = otp_add_view(dev, &views[1]);
+	if (err)
+		return err;
+
+	/* Added last, so removed first: no control outlives the views. */
+	root = debugfs_create_dir("board_otp", NULL);
+	otp_add_controls(root, &views[0]);
+	otp_add_controls(root, &views[1]);
+	return devm_add_action_or_reset(dev, otp_debugfs_remove, root);
+}
+
+static struct platform_driver otp_driver = {
+	.driver = {
+		.name = "board-otp",
+	},
+	.probe = otp_probe,
+};
+
+static struct platform_device *otp_pdev;
+
+static int __init otp_init(void)
+{
+	int err;
+
+	err = platform_driver_register(&otp_driver);
+	if (err)
+		return err;
+	otp_pdev = platform_device_register_simple("board-otp",
+						   PLATFORM_DEVID_NONE,
+						   NULL, 0);
+	if (IS_ERR(otp_pdev)) {
+		platform_driver_unregister(&otp_driver);
+		return PTR_ERR(otp_pdev);
+	}
+	return 0;
+}
+
+static void __exit otp_exit(void)
+{
+	platform_device_unregister(otp_pdev);
+	platform_driver_unregister(&otp_driver);
+}
+
+module_init(otp_init);
+module_exit(otp_exit);
+
+MODULE_DESCRIPTION("Simulated OTP memory of the board");
+MODULE_LICENSE("GPL");

@@ -1,0 +1,461 @@
+// SPDX-License-Identifier: GPL-2.0
+/*
+ * The simulated touch controller's model: settings, the channel selection,
+ * measurements and faults. The same model as the user-space touchsim, with
+ * the baseline's exponential drift in fixed point, since kernel code has no
+ * floating point: the baseline is kept in 1/65536 of a count and the decay
+ * factor exp(-t / 1 s) comes from a table of powers, in whole milliseconds.
+ */
+#include <linux/bits.h>
+#include <linux/errno.h>
+#include <linux/kernel.h>
+#include <linux/kstrtox.h>
+#include <linux/limits.h>
+#include <linux/math64.h>
+#include <linux/minmax.h>
+#include <linux/string.h>
+#include <linux/time64.h>
+
+#include "touch_model.h"
+
+#define ANY_MIN	S32_MIN
+#define ANY_MAX	S32_MAX
+
+/*
+ * Settings take any 32-bit value except where the hardware has a field of
+ * fixed width: a channel index, the 6-bit MBias, and on/off flags.
+ */
+const struct touch_attr_info touch_attrs[TA_COUNT] = {
+	[TA_CTC_ENABLE] = { "ctc_enable", TOUCH_GROUP_COMMON, true, 0, 1 },
+	[TA_SCAN_INTERVAL] = { "scan_interval", TOUCH_GROUP_COMMON, true,
+			       ANY_MIN, ANY_MAX },
+	[TA_SAMPLE_NUM] = { "sample_num", TOUCH_GROUP_COMMON, true,
+			    ANY_MIN, ANY_MAX },
+	[TA_DEBOUNCE_TIMES] = { "debounce_times", TOUCH_GROUP_COMMON, true,
+				ANY_MIN, ANY_MAX },
+	[TA_DEBOUNCE_EN] = { "debounce_en", TOUCH_GROUP_COMMON, true, 0, 1 },
+	[TA_SNR_TOUCH] = { "snr_touch", TOUCH_GROUP_COMMON, false, 0, 0 },
+	[TA_SNR_NOISE] = { "snr_noise", TOUCH_GROUP_COMMON, false, 0, 0 },
+	[TA_ETC_ENABLE] = { "etc_enable", TOUCH_GROUP_ETC, true, 0, 1 },
+	[TA_ETC_INTERVAL] = { "etc_interval", TOUCH_GROUP_ETC, true,
+			      ANY_MIN, ANY_MAX },
+	[TA_ETC_FACTOR] = { "etc_factor", TOUCH_GROUP_ETC, true,
+			    ANY_MIN, ANY_MAX },
+	[TA_ETC_STEP] = { "etc_step", TOUCH_GROUP_ETC, true, ANY_MIN, ANY_MAX },
+	[TA_CH_NUM] = { "ch_num", TOUCH_GROUP_CHANNEL, true,
+			0, TOUCH_CHANNELS - 1 },
+	[TA_CHX_ENABLE] = { "chx_enable", TOUCH_GROUP_CHANNEL, true, 0, 1 },
+	[TA_CHX_MBIAS] = { "chx_mbias", TOUCH_GROUP_CHANNEL, true, 0, 63 },
+	[TA_CHX_ABS_TH] = { "chx_abs_th", TOUCH_GROUP_CHANNEL, true,
+			    ANY_MIN, ANY_MAX },
+	[TA_CHX_DIFF_TH] = { "chx_diff_th", TOUCH_GROUP_CHANNEL, true,
+			     ANY_MIN, ANY_MAX },
+	[TA_CHX_P_NOISE_TH] = { "chx_p_noise_th", TOUCH_GROUP_CHANNEL, true,
+				ANY_MIN, ANY_MAX },
+	[TA_CHX_N_NOISE_TH] = { "chx_n_noise_th", TOUCH_GROUP_CHANNEL, true,
+				ANY_MIN, ANY_MAX },
+	[TA_CHX_AVE_DATA] = { "chx_ave_data", TOUCH_GROUP_CHANNEL, false,
+			      0, 0 },
+	[TA_CHX_BASELINE] = { "chx_baseline", TOUCH_GROUP_CHANNEL, false,
+			      0, 0 },
+};
+
+/* Power-on settings of the controller. */
+static const struct {
+	int attr;
+	s32 value;
+} common_defaults[] = {
+	{ TA_CTC_ENABLE, 0 }, { TA_SCAN_INTERVAL, 10 }, { TA_SAMPLE_NUM, 4 },
+	{ TA_DEBOUNCE_TIMES, 2 }, { TA_DEBOUNCE_EN, 1 }, { TA_ETC_ENABLE, 1 },
+	{ TA_ETC_INTERVAL, 1 }, { TA_ETC_FACTOR, 8 }, { TA_ETC_STEP, 4 },
+	{ TA_CH_NUM, 0 },
+}, channel_defaults[] = {
+	{ TA_CHX_ENABLE, 0 }, { TA_CHX_MBIAS, 20 }, { TA_CHX_ABS_TH, 2000 },
+	{ TA_CHX_DIFF_TH, 100 }, { TA_CHX_P_NOISE_TH, 50 },
+	{ TA_CHX_N_NOISE_TH, 50 },
+};
+
+/*
+ * exp(-(2^k ms) / 1 s) in units of 2^-32: the baseline's time constant is
+ * one second. From 2^15 ms on the factor is below 2^-32.
+ */
+static const u32 decay_table[] = {
+	4290674475U,	/* 1 ms */
+	4286385946U,	/* 2 ms */
+	4277821741U,	/* 4 ms */
+	4260744631U,	/* 8 ms */
+	4226794655U,	/* 16 ms */
+	4159704096U,	/* 32 ms */
+	4028700796U,	/* 64 ms */
+	3778941489U,	/* 128 ms */
+	3324914438U,	/* 256 ms */
+	2573955809U,	/* 512 ms */
+	1542560875U,	/* 1024 ms */
+	554019132U,	/* 2048 ms */
+	71464385U,	/* 4096 ms */
+	1189103U,	/* 8192 ms */
+	329U,		/* 16384 ms */
+};
+
+#define BASELINE_SHIFT	16
+#define BASELINE_ONE	65536LL		/* 1 << BASELINE_SHIFT */
+#define DECAY_ONE	BIT_ULL(32)
+
+const char *touch_group_dir(enum touch_group group)
+{
+	switch (group) {
+	case TOUCH_GROUP_ETC:
+		return "etc_config";
+	case TOUCH_GROUP_CHANNEL:
+		return "chx_config";
+	default:
+		return "common_config";
+	}
+}
+
+int touch_find_attr(const char *name)
+{
+	const char *slash = strchr(name, '/');
+	size_t dir_len = 0;
+	int i;
+
+	if (slash) {
+		dir_len = slash - name;
+		name = slash + 1;
+	}
+	for (i = 0; i < TA_COUNT; i++) {
+		const char *dir = touch_group_dir(touch_attrs[i].group);
+
+		if (strcmp(name, touch_attrs[i].name))
+			continue;
+		if (slash && (strlen(dir) != dir_len ||
+			      strncmp(dir, name - dir_len - 1, dir_len)))
+			continue;
+		return i;
+	}
+	return -ENOENT;
+}
+
+bool touch_per_channel(int attr)
+{
+	return touch_attrs[attr].group == TOUCH_GROUP_CHANNEL &&
+	       attr != TA_CH_NUM;
+}
+
+/* Readings are 16-bit conversions. */
+static s32 clamp_reading(s64 value)
+{
+	return clamp_t(s64, value, 0, 65535);
+}
+
+void touch_model_init(struct touch_model *m, u32 seed)
+{
+	unsigned int i;
+	int ch;
+
+	memset(m, 0, sizeof(*m));
+	m->random_state = seed ? seed : 1;
+	m->noise_amplitude = 6;
+	for (i = 0; i < ARRAY_SIZE(common_defaults); i++)
+		m->common[common_defaults[i].attr] = common_defaults[i].value;
+	for (ch = 0; ch < TOUCH_CHANNELS; ch++) {
+		for (i = 0; i < ARRAY_SIZE(channel_defaults); i++)
+			m->channel[ch][channel_defaults[i].attr] =
+				channel_defaults[i].value;
+		/* Channels differ a little, so each tunes to its own MBias. */
+		m->model[ch].offset = 1000 + 40 * ch;
+		m->model[ch].gain = 64;
+		m->baseline_time[ch] = -1;
+	}
+}
+
+static s32 *setting(struct touch_model *m, int attr, int ch)
+{
+	if (touch_per_channel(attr))
+		return &m->channel[ch][attr];
+	return &m->common[attr];
+}
+
+/*
+ * A channel's noise-free, untouched average: offset + gain * MBias. Kept
+ * within 32 bits (readings clamp far below that), so the baseline's
+ * arithmetic cannot overflow.
+ */
+static s64 level(const struct touch_model *m, int ch)
+{
+	s64 value = (s64)m->model[ch].offset +
+		    (s64)m->model[ch].gain * m->channel[ch][TA_CHX_MBIAS];
+
+	return clamp_t(s64, value, S32_MIN, S32_MAX);
+}
+
+/* exp(-ms / 1 s) in units of 2^-32, for ms below 2^15. */
+static u64 decay(u64 ms)
+{
+	u64 factor = DECAY_ONE;
+	unsigned int k;
+
+	for (k = 0; k < ARRAY_SIZE(decay_table); k++)
+		if (ms & BIT_ULL(k))
+			factor = (factor * decay_table[k]) >> 32;
+	return factor;
+}
+
+/*
+ * The baseline moves towards the untouched level exponentially; it is
+ * brought up to date lazily, before anything that changes the level. Time
+ * is taken in whole milliseconds and the rest carried to the next update.
+ */
+static void settle_baseline(struct touch_model *m, int ch, s64 now)
+{
+	s64 target = level(m, ch) * BASELINE_ONE;
+	s64 delta;
+	u64 ms, factor, moved;
+
+	if (m->baseline_time[ch] < 0) {
+		m->baseline[ch] = target;
+		m->baseline_time[ch] = now;
+		return;
+	}
+	if (now <= m->baseline_time[ch])
+		return;
+	ms = div_u64(now - m->baseline_time[ch], NSEC_PER_MSEC);
+	if (ms >= BIT_ULL(ARRAY_SIZE(decay_table))) {
+		m->baseline[ch] = target;
+		m->baseline_time[ch] = now;
+		return;
+	}
+	m->baseline_time[ch] += ms * NSEC_PER_MSEC;
+	factor = decay(ms);
+	if (!factor) {
+		m->baseline[ch] = target;
+		return;
+	}
+	/* baseline += (target - baseline) * (1 - factor) */
+	delta = target - m->baseline[ch];
+	moved = mul_u64_u32_shr(abs(delta), (u32)(DECAY_ONE - factor), 32);
+	m->baseline[ch] += delta < 0 ? -(s64)moved : (s64)moved;
+}
+
+/*
+ * A new MBias changes the reading at once; the controller takes a fresh
+ * baseline then rather than drifting towards it.
+ */
+static void recalibrate_baseline(struct touch_model *m, int ch, s64 now)
+{
+	m->baseline[ch] = level(m, ch) * BASELINE_ONE;
+	m->baseline_time[ch] = now;
+}
+
+static const struct touch_event *touch_at(const struct touch_model *m,
+					  unsigned int i)
+{
+	return &m->touches[(m->touch_first + i) % TOUCH_MAX_TOUCHES];
+}
+
+static s64 touch_depth(const struct touch_model *m, int ch, s64 now)
+{
+	s64 depth = 0;
+	unsigned int i;
+
+	for (i = 0; i < m->touch_count; i++) {
+		const struct touch_event *t = touch_at(m, i);
+
+		if (t->ch == ch && t->start <= now && now < t->end)
+			depth += t->depth;
+	}
+	return depth;
+}
+
+/* The driver reports the strength of the latest touch it saw. */
+static s32 last_touch_depth(const struct touch_model *m, s64 now)
+{
+	const struct touch_event *last = NULL;
+	unsigned int i;
+
+	for (i = 0; i < m->touch_count; i++) {
+		const struct touch_event *t = touch_at(m, i);
+
+		if (t->start <= now && (!last || t->start >= last->start))
+			last = t;
+	}
+	return last ? last->depth : 0;
+}
+
+/* Uniform noise of +- the amplitude from a xorshift generator. */
+static s32 noise(struct touch_model *m)
+{
+	u32 span;
+
+	if (m->noise_amplitude <= 0)
+		return 0;
+	m->random_state ^= m->random_state << 13;
+	m->random_state ^= m->random_state >> 17;
+	m->random_state ^= m->random_state << 5;
+	span = 2 * m->noise_amplitude + 1;
+	return (s32)(m->random_state % span) - m->noise_amplitude;
+}
+
+static s32 measure(struct touch_model *m, int attr, int ch, s64 now)
+{
+	switch (attr) {
+	case TA_CHX_AVE_DATA:
+		if (m->average_pinned[ch])
+			return m->average_pin[ch];
+		return clamp_reading(level(m, ch) - touch_depth(m, ch, now) +
+				     noise(m));
+	case TA_CHX_BASELINE:
+		if (m->baseline_pinned[ch])
+			return m->baseline_pin[ch];
+		settle_baseline(m, ch, now);
+		if (m->baseline[ch] < 0)
+			return 0;
+		/* Rounded to the nearest count. */
+		return clamp_reading((m->baseline[ch] +
+				      (BASELINE_ONE / 2)) >>
+				     BASELINE_SHIFT);
+	case TA_SNR_TOUCH:
+		if (m->snr_touch_pinned)
+			return m->snr_touch_pin;
+		return last_touch_depth(m, now);
+	case TA_SNR_NOISE:
+		/* Peak to peak of the noise. */
+		if (m->snr_noise_pinned)
+			return m->snr_noise_pin;
+		return 2 * max(m->noise_amplitude, 0);
+	case TA_CH_NUM:
+		return m->selected;
+	default:
+		return *setting(m, attr, ch);
+	}
+}
+
+int touch_model_read(struct touch_model *m, int attr, s64 now, s32 *value)
+{
+	if (m->read_error[attr])
+		return -m->read_error[attr];
+	*value = measure(m, attr, m->selected, now);
+	return 0;
+}
+
+/*
+ * Parses text written to an attribute as the driver does: an optional sign,
+ * decimal digits and at most one trailing newline, nothing else (a NUL
+ * inside the text included).
+ */
+static int parse_value(const char *text, size_t len, s32 *value)
+{
+	if (strnlen(text, len) != len)
+		return -EINVAL;
+	return kstrtos32(text, 10, value);
+}
+
+int touch_model_write(struct touch_model *m, int attr, const char *text,
+		      size_t len, s64 now)
+{
+	const struct touch_attr_info *a = &touch_attrs[attr];
+	s32 v;
+	int err;
+
+	if (!a->writable)
+		return -EACCES;
+	if (m->write_error[attr])
+		return -m->write_error[attr];
+	err = parse_value(text, len, &v);
+	if (err)
+		return err;
+	if (v < a->min || v > a->max)
+		return -EINVAL;
+	if (attr == TA_CH_NUM) {
+		m->selected = v;
+		return 0;
+	}
+	*setting(m, attr, m->selected) = v;
+	if (attr == TA_CHX_MBIAS)
+		recalibrate_baseline(m, m->selected, now);
+	return 0;
+}
+
+int touch_model_set(struct touch_model *m, int attr, int ch, s32 value,
+		    s64 now)
+{
+	if (ch < 0 || ch >= TOUCH_CHANNELS)
+		return -EINVAL;
+	switch (attr) {
+	case TA_CHX_AVE_DATA:
+		m->average_pinned[ch] = true;
+		m->average_pin[ch] = value;
+		return 0;
+	case TA_CHX_BASELINE:
+		m->baseline_pinned[ch] = true;
+		m->baseline_pin[ch] = value;
+		return 0;
+	case TA_SNR_TOUCH:
+		m->snr_touch_pinned = true;
+		m->snr_touch_pin = value;
+		return 0;
+	case TA_SNR_NOISE:
+		m->snr_noise_pinned = true;
+		m->snr_noise_pin = value;
+		return 0;
+	case TA_CH_NUM:
+		if (value < 0 || value >= TOUCH_CHANNELS)
+			return -EINVAL;
+		m->selected = value;
+		return 0;
+	default:
+		break;
+	}
+	*setting(m, attr, ch) = value;
+	if (attr == TA_CHX_MBIAS)
+		recalibrate_baseline(m, ch, now);
+	return 0;
+}
+
+void touch_model_free(struct touch_model *m, int attr, int ch)
+{
+	if (ch < 0 || ch >= TOUCH_CHANNELS)
+		return;
+	if (attr == TA_CHX_AVE_DATA)
+		m->average_pinned[ch] = false;
+	else if (attr == TA_CHX_BASELINE)
+		m->baseline_pinned[ch] = false;
+	else if (attr == TA_SNR_TOUCH)
+		m->snr_touch_pinned = false;
+	else if (attr == TA_SNR_NOISE)
+		m->snr_noise_pinned = false;
+}
+
+s32 touch_model_value(struct touch_model *m, int attr, int ch, s64 now)
+{
+	if (ch < 0 || ch >= TOUCH_CHANNELS)
+		ch = m->selected;
+	return measure(m, attr, ch, now);
+}
+
+void touch_model_set_channel(struct touch_model *m, int ch,
+			     struct touch_channel_model model, s64 now)
+{
+	if (ch < 0 || ch >= TOUCH_CHANNELS)
+		return;
+	settle_baseline(m, ch, now);
+	m->model[ch] = model;
+}
+
+void touch_model_add_touch(struct touch_model *m, int ch, s32 depth,
+			   s64 start, s64 end)
+{
+	struct touch_event *t;
+
+	/* A scripted session holds a handful; past the ring, forget the oldest. */
+	if (m->touch_count == TOUCH_MAX_TOUCHES) {
+		m->touch_first = (m->touch_first + 1) % TOUCH_MAX_TOUCHES;
+		m->touch_count--;
+	}
+	t = &m->touches[(m->touch_first + m->touch_count) % TOUCH_MAX_TOUCHES];
+	t->ch = ch;
+	t->depth = depth;
+	t->start = start;
+	t->end = end;
+	m->touch_count++;
+}

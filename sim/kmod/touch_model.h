@@ -1,0 +1,126 @@
+/* SPDX-License-Identifier: GPL-2.0 */
+/*
+ * The simulated touch controller behind the attribute files: settings, the
+ * channel selection, measurements from a simple physical model, and faults
+ * on demand. The same model as the user-space board's touchsim, in integer
+ * arithmetic.
+ */
+#ifndef TOUCH_MODEL_H
+#define TOUCH_MODEL_H
+
+#include <linux/types.h>
+
+#define TOUCH_CHANNELS		9
+#define TOUCH_MAX_TOUCHES	256
+
+enum touch_group {
+	TOUCH_GROUP_COMMON = 0,
+	TOUCH_GROUP_ETC = 1,
+	TOUCH_GROUP_CHANNEL = 2,
+};
+
+enum touch_attr {
+	TA_CTC_ENABLE = 0,
+	TA_SCAN_INTERVAL = 1,
+	TA_SAMPLE_NUM = 2,
+	TA_DEBOUNCE_TIMES = 3,
+	TA_DEBOUNCE_EN = 4,
+	TA_SNR_TOUCH = 5,
+	TA_SNR_NOISE = 6,
+	TA_ETC_ENABLE = 7,
+	TA_ETC_INTERVAL = 8,
+	TA_ETC_FACTOR = 9,
+	TA_ETC_STEP = 10,
+	TA_CH_NUM = 11,
+	TA_CHX_ENABLE = 12,
+	TA_CHX_MBIAS = 13,
+	TA_CHX_ABS_TH = 14,
+	TA_CHX_DIFF_TH = 15,
+	TA_CHX_P_NOISE_TH = 16,
+	TA_CHX_N_NOISE_TH = 17,
+	TA_CHX_AVE_DATA = 18,
+	TA_CHX_BASELINE = 19,
+	TA_COUNT = 20,
+};
+
+struct touch_attr_info {
+	const char *name;
+	enum touch_group group;
+	bool writable;
+	/* Values a write may store; others are refused with EINVAL. */
+	s32 min;
+	s32 max;
+};
+
+extern const struct touch_attr_info touch_attrs[TA_COUNT];
+
+const char *touch_group_dir(enum touch_group group);
+/* By name ("chx_mbias") or folder and name ("chx_config/chx_mbias"). */
+int touch_find_attr(const char *name);
+/* Whether the attribute reaches the channel selected through ch_num. */
+bool touch_per_channel(int attr);
+
+struct touch_channel_model {
+	s32 offset;
+	s32 gain;
+};
+
+struct touch_event {
+	int ch;
+	s32 depth;
+	s64 start;	/* ns on the monotonic clock */
+	s64 end;
+};
+
+/* Not locked: the driver holds its mutex around every call. */
+struct touch_model {
+	int selected;
+	s32 common[TA_COUNT];
+	s32 channel[TOUCH_CHANNELS][TA_COUNT];
+	struct touch_channel_model model[TOUCH_CHANNELS];
+	s64 baseline[TOUCH_CHANNELS];		/* in 1/65536 of a count */
+	s64 baseline_time[TOUCH_CHANNELS];	/* ns; < 0 before the first */
+	bool average_pinned[TOUCH_CHANNELS];
+	s32 average_pin[TOUCH_CHANNELS];
+	bool baseline_pinned[TOUCH_CHANNELS];
+	s32 baseline_pin[TOUCH_CHANNELS];
+	bool snr_touch_pinned;
+	s32 snr_touch_pin;
+	bool snr_noise_pinned;
+	s32 snr_noise_pin;
+	/* A ring, oldest first from touch_first. */
+	struct touch_event touches[TOUCH_MAX_TOUCHES];
+	unsigned int touch_first;
+	unsigned int touch_count;
+	s32 noise_amplitude;
+	u32 random_state;
+	int read_error[TA_COUNT];
+	int write_error[TA_COUNT];
+};
+
+void touch_model_init(struct touch_model *m, u32 seed);
+
+/*
+ * The driver side: what reads and writes of the attribute files do. Both
+ * return 0 or a negative errno (a refused value, an injected fault); @now is
+ * ns on the monotonic clock.
+ */
+int touch_model_read(struct touch_model *m, int attr, s64 now, s32 *value);
+int touch_model_write(struct touch_model *m, int attr, const char *text,
+		      size_t len, s64 now);
+
+/*
+ * The control side. @ch is ignored for attributes that are not per channel.
+ * Setting a measurement (average, baseline, SNR parts) pins it to the value
+ * without noise until it is freed; setting anything else stores it.
+ */
+int touch_model_set(struct touch_model *m, int attr, int ch, s32 value,
+		    s64 now);
+void touch_model_free(struct touch_model *m, int attr, int ch);
+s32 touch_model_value(struct touch_model *m, int attr, int ch, s64 now);
+void touch_model_set_channel(struct touch_model *m, int ch,
+			     struct touch_channel_model model, s64 now);
+void touch_model_add_touch(struct touch_model *m, int ch, s32 depth,
+			   s64 start, s64 end);
+
+#endif /* TOUCH_MODEL_H */
