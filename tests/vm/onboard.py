@@ -37,6 +37,24 @@ class Board:
             self.check(f"echo {text[at:at + CHUNK]} >> {q}.b64")
         self.check(f"base64 -d {q}.b64 > {q} && rm {q}.b64")
 
+    def read_file(self, path):
+        """The bytes of `path` on the board, exactly."""
+        return base64.b64decode("".join(self.check(f"base64 {shlex.quote(path)}").split()))
+
+    def tool(self, cmd, stdin=None, timeout=30):
+        """Runs `cmd` with its streams apart: (status, stdout bytes, stderr bytes)."""
+        redirect = "</dev/null"
+        if stdin is not None:
+            self.write("/tmp/.stdin", stdin)
+            redirect = "</tmp/.stdin"
+        status, out = self.run(f"{cmd} {redirect} >/tmp/.stdout 2>/tmp/.stderr", timeout)
+        assert out == "", f"{cmd}: output outside its files: {out}"
+        return status, self.read_file("/tmp/.stdout"), self.read_file("/tmp/.stderr")
+
+    def control(self, path, text):
+        """Writes a test control (debugfs) on the board."""
+        self.check(f"printf '%s\\n' {shlex.quote(text)} > {shlex.quote(path)}")
+
     def read_bytes(self, path, offset, count):
         """`count` bytes of `path` from `offset`, read through the kernel."""
         out = self.check(
