@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -26,7 +27,7 @@ std::string mask_seen_by_command(const std::string &out)
     const pid_t child = fork();
     if (child == 0) {
         // Debian's dash clears the mask when it starts, which would hide what
-        // system() passes on; other shells (bash, a board's busybox) keep it. So
+        // nanpeer passes on; other shells (bash, a board's busybox) keep it. So
         // the command runs under bash as /bin/sh, in a mount namespace of its own.
         if (unshare(CLONE_NEWNS) != 0 ||
             mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
@@ -74,4 +75,36 @@ TEST(shell_command, commands_do_not_inherit_the_blocked_timer_signal)
     // "SigBlk:\t<hex>": bit n-1 stands for signal n.
     const unsigned long long mask = std::strtoull(line.c_str() + line.find('\t') + 1, nullptr, 16);
     EXPECT_EQ(mask & (1ULL << (kResponseTimerSignal - 1)), 0ULL) << line;
+}
+
+namespace {
+
+std::atomic<int> stop_signals{0};
+
+void count_stop_signal(int)
+{
+    stop_signals.fetch_add(1);
+}
+
+} // namespace
+
+TEST(shell_command, a_stop_signal_during_a_command_reaches_its_handler)
+{
+    // system() would ignore SIGINT in the whole process while the command
+    // runs: a SIGINT during a service script would be lost.
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        struct sigaction action { };
+        action.sa_handler = count_stop_signal;
+        action.sa_flags = SA_RESTART;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGINT, &action, nullptr);
+        run_shell_command("kill -INT $PPID; sleep 0.2");
+        _exit(stop_signals.load() == 1 ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the SIGINT was lost";
 }
