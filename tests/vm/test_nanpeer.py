@@ -114,7 +114,15 @@ class Peer:
         self.board.check(f"kill -INT {self.pid}")
         deadline = time.monotonic() + timeout
         while not self.board.exists(self.status):
-            assert time.monotonic() < deadline, f"{self.role}: still running after SIGINT"
+            if time.monotonic() > deadline:
+                threads = self.board.run(
+                    f"for t in /proc/{self.pid}/task/*; do echo $t $(cat $t/wchan)"
+                    f" $(grep State $t/status); done"
+                )[1]
+                raise AssertionError(
+                    f"{self.role}: still running after SIGINT; threads:\n{threads}\n"
+                    f"output:\n{self.output()}"
+                )
             time.sleep(0.2)
         return int(self.board.check(f"cat {self.status}"))
 

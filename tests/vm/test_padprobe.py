@@ -136,3 +136,42 @@ def test_tune_then_a_nine_channel_monitor_without_gaps(board, board_uart, host_u
     assert frames >= 100, out
     assert answers(out)[-1]["type"] == "ack"  # the stop
     assert board.run(f"kill -0 {probe}")[0] == 0, "padprobe ended"
+
+
+def test_a_failing_controller(board, host_uart, probe):
+    if not board.exists(CONTROL):
+        pytest.skip("the touch driver has no test controls (not the virtual board)")
+    faults = ("missing chx_diff_th", "fail-write scan_interval EBUSY", "fail-read etc_step")
+    try:
+        for fault in faults[:2]:
+            board.control(CONTROL, fault)
+        out = padhost(
+            host_uart,
+            "query_ch 2",
+            "config scan_int=5 step=1 avg_samp=1 etc_en=1 etc_int=1 etc_factor=1 deb_en=1 deb_cnt=1",
+        )
+        query_ch, config = answers(out)
+        # The file is gone from the driver's folder: read as 0, serving goes on.
+        assert query_ch["ch"] == 2 and query_ch["diff_th"] == 0
+        assert config["type"] == "ack"
+        board.control(CONTROL, faults[2])
+        proc = subprocess.run(
+            ["/usr/bin/python3", PADHOST, "--port", host_uart, "--timeout", "5", "query"],
+            stdout=subprocess.PIPE,
+            stderr=subprocess.STDOUT,
+            text=True,
+            timeout=60,
+        )
+        assert proc.returncode == 1, proc.stdout  # no answer: padprobe ended
+        deadline = time.monotonic() + 10
+        while not board.exists("/tmp/padprobe.status"):
+            assert time.monotonic() < deadline, "padprobe still runs after the failed read"
+            time.sleep(0.2)
+        assert board.check("cat /tmp/padprobe.status") == "255"
+        log = board.check("cat /tmp/padprobe.out")
+    finally:
+        for attr in ("chx_diff_th", "scan_interval", "etc_step"):
+            board.control(CONTROL, f"restore {attr}")
+    assert f"[CAP][ERROR] open {TOUCH}/chx_config/chx_diff_th error" in log
+    assert "[CAP][ERROR] write scan_interval error\n\n[CAP][ERROR] ctc_set_scan_interval" in log
+    assert "[CAP][ERROR] read etc_step error" in log
