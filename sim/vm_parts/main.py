@@ -1,5 +1,6 @@
 """sim/vm's command line: build the image, boot a shell, run one command."""
 import argparse
+import glob
 import os
 import shlex
 import shutil
@@ -70,7 +71,7 @@ def ensure_image(args):
         return kernel, initrd
     inputs = [image.find_package(args.package), image.find_sdcore(args.sdcore)]
     inputs += [os.path.join(image.HERE, name) for name in ("init.sh", "image.py")]
-    inputs += args.module or []
+    inputs += args.module or glob.glob(os.path.join(image.REPO, "sim", "kmod", "*.[ch]"))
     if args.build == "always" or _stale(initrd, inputs) or not os.path.exists(kernel):
         built = image.build(args.image_dir, args.package, args.sdcore, args.module)
         return built["kernel"], built["initrd"]
