@@ -29,6 +29,8 @@
 /* One open of "control": the answer to the last line written through it. */
 struct control_file {
 	struct touch_dev *td;
+	/* Serialises reads and writes through this open file. */
+	struct mutex lock;
 	char reply[REPLY_SIZE];
 };
 
@@ -275,13 +277,17 @@ static int control_open(struct inode *inode, struct file *file)
 	if (!cf)
 		return -ENOMEM;
 	cf->td = inode->i_private;
+	mutex_init(&cf->lock);
 	file->private_data = cf;
 	return nonseekable_open(inode, file);
 }
 
 static int control_release(struct inode *inode, struct file *file)
 {
-	kfree(file->private_data);
+	struct control_file *cf = file->private_data;
+
+	mutex_destroy(&cf->lock);
+	kfree(cf);
 	return 0;
 }
 
@@ -303,14 +309,16 @@ static ssize_t control_write(struct file *file, const char __user *ubuf,
 	if (IS_ERR(text))
 		return PTR_ERR(text);
 	rest = text;
+	mutex_lock(&cf->lock);
 	while (!err && (line = strsep(&rest, "\n")) != NULL) {
 		/* Nothing after the last newline: no line left. */
 		if (!rest && !*line)
 			break;
 		err = run_line(cf->td, line, cf->reply);
 	}
-	kfree(text);
 	*ppos = 0;
+	mutex_unlock(&cf->lock);
+	kfree(text);
 	return err ? err : count;
 }
 
@@ -318,9 +326,13 @@ static ssize_t control_read(struct file *file, char __user *ubuf,
 			    size_t count, loff_t *ppos)
 {
 	struct control_file *cf = file->private_data;
+	char reply[REPLY_SIZE];
 
-	return simple_read_from_buffer(ubuf, count, ppos, cf->reply,
-				       strlen(cf->reply));
+	mutex_lock(&cf->lock);
+	memcpy(reply, cf->reply, sizeof(reply));
+	mutex_unlock(&cf->lock);
+	return simple_read_from_buffer(ubuf, count, ppos, reply,
+				       strlen(reply));
 }
 
 static const struct file_operations control_fops = {

@@ -4,7 +4,7 @@
  * measurements and faults. The same model as the user-space touchsim, with
  * the baseline's exponential drift in fixed point, since kernel code has no
  * floating point: the baseline is kept in 1/65536 of a count and the decay
- * factor exp(-t / 1 s) comes from a table of powers, in whole milliseconds.
+ * factor exp(-t / 1 s) comes from a table of powers, in whole microseconds.
  */
 #include <linux/bits.h>
 #include <linux/errno.h>
@@ -76,25 +76,35 @@ static const struct {
 };
 
 /*
- * exp(-(2^k ms) / 1 s) in units of 2^-32: the baseline's time constant is
- * one second. From 2^15 ms on the factor is below 2^-32.
+ * exp(-(2^k us) / 1 s) in units of 2^-32: the baseline's time constant is
+ * one second. From 2^25 us on the factor is below 2^-32.
  */
 static const u32 decay_table[] = {
-	4290674475U,	/* 1 ms */
-	4286385946U,	/* 2 ms */
-	4277821741U,	/* 4 ms */
-	4260744631U,	/* 8 ms */
-	4226794655U,	/* 16 ms */
-	4159704096U,	/* 32 ms */
-	4028700796U,	/* 64 ms */
-	3778941489U,	/* 128 ms */
-	3324914438U,	/* 256 ms */
-	2573955809U,	/* 512 ms */
-	1542560875U,	/* 1024 ms */
-	554019132U,	/* 2048 ms */
-	71464385U,	/* 4096 ms */
-	1189103U,	/* 8192 ms */
-	329U,		/* 16384 ms */
+	4294963001U,	/* 1 us */
+	4294958706U,	/* 2 us */
+	4294950116U,	/* 4 us */
+	4294932936U,	/* 8 us */
+	4294898577U,	/* 16 us */
+	4294829859U,	/* 32 us */
+	4294692427U,	/* 64 us */
+	4294417575U,	/* 128 us */
+	4293867925U,	/* 256 us */
+	4292768836U,	/* 512 us */
+	4290571501U,	/* 1024 us */
+	4286180204U,	/* 2048 us */
+	4277411090U,	/* 4096 us */
+	4259926646U,	/* 8192 us */
+	4225171877U,	/* 16384 us */
+	4156510670U,	/* 32768 us */
+	4022517462U,	/* 65536 us */
+	3767350393U,	/* 131072 us */
+	3304548791U,	/* 262144 us */
+	2542520574U,	/* 524288 us */
+	1505112944U,	/* 1048576 us */
+	527446385U,	/* 2097152 us */
+	64773413U,	/* 4194304 us */
+	976863U,	/* 8388608 us */
+	222U,	/* 16777216 us */
 };
 
 #define BASELINE_SHIFT	16
@@ -189,14 +199,14 @@ static s64 level(const struct touch_model *m, int ch)
 	return clamp_t(s64, value, S32_MIN, S32_MAX);
 }
 
-/* exp(-ms / 1 s) in units of 2^-32, for ms below 2^15. */
-static u64 decay(u64 ms)
+/* exp(-us / 1 s) in units of 2^-32, for us below 2^25. */
+static u64 decay(u64 us)
 {
 	u64 factor = DECAY_ONE;
 	unsigned int k;
 
 	for (k = 0; k < ARRAY_SIZE(decay_table); k++)
-		if (ms & BIT_ULL(k))
+		if (us & BIT_ULL(k))
 			factor = (factor * decay_table[k]) >> 32;
 	return factor;
 }
@@ -204,13 +214,13 @@ static u64 decay(u64 ms)
 /*
  * The baseline moves towards the untouched level exponentially; it is
  * brought up to date lazily, before anything that changes the level. Time
- * is taken in whole milliseconds and the rest carried to the next update.
+ * is taken in whole microseconds and the rest carried to the next update.
  */
 static void settle_baseline(struct touch_model *m, int ch, s64 now)
 {
 	s64 target = level(m, ch) * BASELINE_ONE;
 	s64 delta;
-	u64 ms, factor, moved;
+	u64 us, factor, moved;
 
 	if (m->baseline_time[ch] < 0) {
 		m->baseline[ch] = target;
@@ -219,14 +229,14 @@ static void settle_baseline(struct touch_model *m, int ch, s64 now)
 	}
 	if (now <= m->baseline_time[ch])
 		return;
-	ms = div_u64(now - m->baseline_time[ch], NSEC_PER_MSEC);
-	if (ms >= BIT_ULL(ARRAY_SIZE(decay_table))) {
+	us = div_u64(now - m->baseline_time[ch], NSEC_PER_USEC);
+	if (us >= BIT_ULL(ARRAY_SIZE(decay_table))) {
 		m->baseline[ch] = target;
 		m->baseline_time[ch] = now;
 		return;
 	}
-	m->baseline_time[ch] += ms * NSEC_PER_MSEC;
-	factor = decay(ms);
+	m->baseline_time[ch] += us * NSEC_PER_USEC;
+	factor = decay(us);
 	if (!factor) {
 		m->baseline[ch] = target;
 		return;
