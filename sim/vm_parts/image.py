@@ -128,7 +128,7 @@ def fetch_runtime():
         if proc.returncode != 0:
             # Stale package lists name versions that left the archive.
             say("refreshing the package lists")
-            _run(["apt-get", "update", "-q"])
+            _run(([] if os.geteuid() == 0 else ["sudo"]) + ["apt-get", "update", "-q"])
             _run(argv, cwd=folder)
     debs = []
     for name in RUNTIME_PACKAGES:
