@@ -17,6 +17,12 @@ ARMHF_PACKAGES=(
   libjson-c-dev:armhf libcjson-dev:armhf libgtest-dev:armhf libstdc++6:armhf
 )
 
+# Extra packages of the virtual board (sim/vm, the vm stage): QEMU, the
+# initramfs archiver, labgrid and its pytest plugin, readelf (binutils) for
+# the image's library check, make and the C cross compiler for the device
+# modules (sim/kmod/build).
+VM_PACKAGES=(qemu-system-arm cpio python3-labgrid binutils make gcc-arm-linux-gnueabihf)
+
 note() { printf '\n== %s\n' "$*" >&2; }
 
 as_root() {

@@ -21,16 +21,19 @@ namespace {
 alignas(sdcore_sim::engine) unsigned char engine_storage[sizeof(sdcore_sim::engine)];
 pthread_once_t engine_once = PTHREAD_ONCE_INIT;
 pthread_mutex_t start_mutex = PTHREAD_MUTEX_INITIALIZER;
+// The pointer placement new returns: casting the byte array back would need
+// a cast that 32-bit ARM flags as raising the alignment.
+sdcore_sim::engine *engine_instance = nullptr;
 
 void construct_engine()
 {
-    new (engine_storage) sdcore_sim::engine();
+    engine_instance = new (engine_storage) sdcore_sim::engine();
 }
 
 sdcore_sim::engine &the_engine()
 {
     pthread_once(&engine_once, construct_engine);
-    return *std::launder(reinterpret_cast<sdcore_sim::engine *>(engine_storage));
+    return *engine_instance;
 }
 
 const char *environment(const char *name)

@@ -1,0 +1,1 @@
+"""The virtual board: an ARM kernel in qemu-system-arm with the package installed."""

@@ -1,0 +1,59 @@
+#!/bin/busybox sh
+# /init of the virtual board. Mounts what a board's init mounts, loads the
+# modules listed in /etc/board-vm/modules in that order, then either runs
+# the one command of `sim/vm run` and powers off, or keeps a root shell on
+# the console (ttyAMA0), started again whenever it exits.
+/bin/busybox mkdir -p /proc /sys /dev /tmp /run /root
+/bin/busybox mount -t devtmpfs devtmpfs /dev
+exec 0</dev/console 1>/dev/console 2>&1
+# Applets the packages do not provide (dash as /bin/sh, iproute2's ip and
+# iputils' ping stay: --install leaves existing files alone).
+/bin/busybox --install -s
+mount -t proc proc /proc
+mount -t sysfs sysfs /sys
+mount -t debugfs debugfs /sys/kernel/debug
+mount -t tmpfs -o mode=1777 tmpfs /tmp
+mount -t tmpfs -o mode=755 tmpfs /run
+mkdir -p /dev/pts
+mount -t devpts devpts /dev/pts
+# Kernel messages stay off the console, where the shell's prompt is read.
+echo 1 >/proc/sys/kernel/printk
+hostname board
+export HOME=/root PATH=/usr/sbin:/usr/bin:/sbin:/bin TERM=vt100
+cd /root || exit 1
+
+while read -r module options; do
+  # shellcheck disable=SC2086 # the options are words for insmod
+  insmod "$module" $options || echo "board-vm: insmod $module failed"
+done </etc/board-vm/modules
+ip link set lo up
+
+# padprobe's line: the host's end plugs the USB serial adapter in when it
+# connects, which may be a moment after boot.
+if grep -q 'board_uart=1' /proc/cmdline; then
+  tries=0
+  while [ ! -c /dev/ttyUSB0 ] && [ "$tries" -lt 100 ]; do
+    sleep 0.1
+    tries=$((tries + 1))
+  done
+  [ -c /dev/ttyUSB0 ] || echo "board-vm: no /dev/ttyUSB0 (is the host's end of the UART up?)"
+fi
+
+if [ -f /etc/board-vm/command ]; then
+  # The console passes the command's bytes as they are (no CR before LF).
+  stty -onlcr
+  echo "@@board-vm:begin@@"
+  /bin/sh /etc/board-vm/command </dev/null
+  status=$?
+  echo "@@board-vm:end $status@@"
+  # stty waits until the console has sent everything (TCSADRAIN).
+  stty onlcr
+  poweroff -f
+fi
+
+# The console's shell is busybox's (line editing, \w in the prompt); the
+# programs' /bin/sh is dash.
+export PS1='root@board:\w# '
+while :; do
+  setsid -c /bin/busybox sh -i </dev/ttyAMA0 >/dev/ttyAMA0 2>&1
+done

@@ -1,0 +1,253 @@
+"""sim/vm's command line: build the image, boot a shell, run one command."""
+import argparse
+import glob
+import os
+import shlex
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+
+from vm_parts import image
+from vm_parts.uart import UartRelay
+
+BEGIN = b"@@board-vm:begin@@\n"
+END = b"@@board-vm:end "
+# What the kernel is told: the console on the PL011, quiet, and that the
+# host's end of padprobe's UART is up (init then waits for /dev/ttyUSB0).
+BOOT_ARGS = "console=ttyAMA0 quiet"
+
+
+def qemu_argv(kernel, initrd, uart_socket=None):
+    """qemu-system-arm for the virtual board (tests/vm/qemu.yaml says the same)."""
+    append = BOOT_ARGS + (" board_uart=1" if uart_socket else "")
+    argv = [
+        "qemu-system-arm",
+        "-M",
+        "virt,highmem=off",
+        "-cpu",
+        "cortex-a15",
+        "-smp",
+        "1",
+        "-m",
+        "256M",
+        "-nic",
+        "none",
+        "-nographic",
+        "-kernel",
+        kernel,
+        "-initrd",
+        initrd,
+        "-append",
+        append,
+    ]
+    if uart_socket:
+        argv += [
+            "-device",
+            "qemu-xhci",
+            "-chardev",
+            f"socket,id=uart,path={uart_socket},reconnect=1",
+            "-device",
+            "usb-serial,chardev=uart",
+        ]
+    return argv
+
+
+def _stale(initrd, inputs):
+    if not os.path.exists(initrd):
+        return True
+    built = os.path.getmtime(initrd)
+    return any(os.path.exists(p) and os.path.getmtime(p) > built for p in inputs)
+
+
+def ensure_image(args):
+    """The image, rebuilt when the package, library, modules or init changed."""
+    initrd = os.path.join(args.image_dir, "initrd.cpio")
+    kernel = os.path.join(args.image_dir, "vmlinuz")
+    if args.build == "never":
+        if not os.path.exists(initrd):
+            raise image.ImageError(f"{initrd} is not built: run `sim/vm build`")
+        return kernel, initrd
+    inputs = [image.find_package(args.package), image.find_sdcore(args.sdcore)]
+    inputs += [os.path.join(image.HERE, name) for name in ("init.sh", "image.py")]
+    inputs += args.module or glob.glob(os.path.join(image.REPO, "sim", "kmod", "*.[ch]"))
+    if args.build == "always" or _stale(initrd, inputs) or not os.path.exists(kernel):
+        built = image.build(args.image_dir, args.package, args.sdcore, args.module)
+        return built["kernel"], built["initrd"]
+    return kernel, initrd
+
+
+def _start_uart(args, workdir):
+    if args.no_uart:
+        return None
+    relay = UartRelay(os.path.join(workdir, "uart.sock"), args.uart)
+    relay.start()
+    return relay
+
+
+def cmd_build(args):
+    args.build = "always"
+    kernel, initrd = ensure_image(args)
+    print(f"kernel {kernel}\ninitrd {initrd}")
+    return 0
+
+
+def cmd_shell(args):
+    kernel, initrd = ensure_image(args)
+    with tempfile.TemporaryDirectory(prefix="board-vm-") as workdir:
+        relay = _start_uart(args, workdir)
+        if relay:
+            image.say(f"padprobe's UART: /dev/ttyUSB0 on the board, {relay.port} here")
+        image.say("console on this terminal; leave with `poweroff -f` or Ctrl-A X")
+        argv = qemu_argv(kernel, initrd, relay.socket_path if relay else None)
+        try:
+            return subprocess.run(argv).returncode
+        finally:
+            if relay:
+                relay.stop()
+
+
+def cmd_run(args):
+    command = args.command
+    if command and command[0] == "--":
+        command = command[1:]
+    if not command:
+        image.say("run: give a command after --")
+        return 2
+    kernel, initrd = ensure_image(args)
+    with tempfile.TemporaryDirectory(prefix="board-vm-") as workdir:
+        # The command rides in a second archive appended to the initramfs;
+        # the kernel unpacks both.
+        extra = os.path.join(workdir, "command-root")
+        os.makedirs(os.path.join(extra, "etc", "board-vm"))
+        with open(os.path.join(extra, "etc", "board-vm", "command"), "w") as f:
+            f.write(shlex.join(command) + "\n")
+        combined = os.path.join(workdir, "initrd.cpio")
+        image.write_cpio(extra, combined + ".extra")
+        with open(combined, "wb") as out:
+            for part in (initrd, combined + ".extra"):
+                with open(part, "rb") as f:
+                    shutil.copyfileobj(f, out)
+        relay = _start_uart(args, workdir)
+        if relay and args.uart:
+            image.say(f"padprobe's UART: /dev/ttyUSB0 on the board, {relay.port} here")
+        argv = qemu_argv(kernel, combined, relay.socket_path if relay else None)
+        argv += ["-serial", "stdio", "-monitor", "none"]
+        try:
+            return _run_console(argv, args.verbose)
+        finally:
+            if relay:
+                relay.stop()
+
+
+def _run_console(argv, verbose):
+    """Passes the command's output through; returns its exit status."""
+    proc = subprocess.Popen(argv, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE)
+    out = sys.stdout.buffer
+    pending = b""
+    inside = False
+    status = None
+    try:
+        while True:
+            chunk = proc.stdout.read1(65536)
+            if not chunk:
+                break
+            pending += chunk
+            if not inside:
+                at = pending.find(BEGIN)
+                if at < 0:
+                    keep = len(BEGIN)
+                    if verbose:
+                        sys.stderr.buffer.write(pending[:-keep])
+                    pending = pending[-keep:]
+                    continue
+                if verbose:
+                    sys.stderr.buffer.write(pending[:at])
+                pending = pending[at + len(BEGIN) :]
+                inside = True
+            at = pending.find(END)
+            if at >= 0:
+                out.write(pending[:at])
+                out.flush()
+                pending = pending[at:]
+                tail = pending[len(END) :]
+                if b"@@" not in tail:
+                    continue  # the rest of the marker is still on its way
+                status = int(tail.split(b"@@", 1)[0])
+                break
+            # Hold back what could be the start of the end marker.
+            keep = len(END)
+            out.write(pending[:-keep])
+            out.flush()
+            pending = pending[-keep:]
+    finally:
+        try:
+            proc.wait(timeout=30)
+        except subprocess.TimeoutExpired:
+            proc.send_signal(signal.SIGTERM)
+            proc.wait()
+    if status is None:
+        image.say("the board stopped before the command ended")
+        return 125
+    return status
+
+
+def parser():
+    p = argparse.ArgumentParser(
+        prog="sim/vm",
+        description="The virtual board: the armhf package on Debian's ARM kernel in QEMU.",
+    )
+    sub = p.add_subparsers(dest="action", required=True)
+
+    def image_options(sp):
+        sp.add_argument(
+            "--image-dir",
+            default=image.IMAGE_DIR,
+            help="where the initramfs is built (default build-vm/)",
+        )
+        sp.add_argument("--package", metavar="DEB", help="the armhf board-tools package")
+        sp.add_argument("--sdcore", metavar="SO", help="the armhf simulated libsdcore.so")
+        sp.add_argument(
+            "--module",
+            metavar="KO",
+            action="append",
+            help="a device module to load instead of building sim/kmod's (repeatable)",
+        )
+
+    def boot_options(sp):
+        image_options(sp)
+        sp.add_argument(
+            "--build",
+            choices=["auto", "always", "never"],
+            default="auto",
+            help="rebuild the initramfs: when its inputs changed (default), always, never",
+        )
+        sp.add_argument(
+            "--uart",
+            metavar="LINK",
+            help="make LINK a symlink to the host's end of padprobe's UART",
+        )
+        sp.add_argument("--no-uart", action="store_true", help="no USB serial adapter")
+
+    b = sub.add_parser("build", help="build the initramfs (build-vm/)")
+    image_options(b)
+    b.set_defaults(handler=cmd_build)
+    s = sub.add_parser("shell", help="boot to a root shell on this terminal")
+    boot_options(s)
+    s.set_defaults(handler=cmd_shell)
+    r = sub.add_parser("run", help="boot, run one command, power off: `run -- CMD...`")
+    boot_options(r)
+    r.add_argument("--verbose", action="store_true", help="show the boot messages on stderr")
+    r.add_argument("command", nargs=argparse.REMAINDER)
+    r.set_defaults(handler=cmd_run)
+    return p
+
+
+def main(argv):
+    args = parser().parse_args(argv)
+    try:
+        return args.handler(args)
+    except (image.ImageError, image.modinfo.ModuleError) as err:
+        image.say(str(err))
+        return 1

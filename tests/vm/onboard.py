@@ -1,0 +1,64 @@
+"""Helpers of the on-board tests: commands and files through the board's shell."""
+import base64
+import shlex
+
+# Keep each line sent to the board's shell below the 1024 bytes that busybox
+# sh's line editing takes.
+CHUNK = 640
+
+
+class Board:
+    """The board as its shell (labgrid's ShellDriver) shows it."""
+
+    def __init__(self, shell):
+        self.shell = shell
+
+    def run(self, cmd, timeout=30):
+        """(exit status, output): standard error arrives merged into the output."""
+        out, _, status = self.shell.run(cmd, timeout=timeout)
+        return status, "\n".join(out)
+
+    def check(self, cmd, timeout=30):
+        status, out = self.run(cmd, timeout)
+        assert status == 0, f"{cmd}: status {status}: {out}"
+        return out
+
+    def exists(self, path):
+        return self.run(f"test -e {shlex.quote(path)}")[0] == 0
+
+    def write(self, path, data):
+        """Puts `data` (bytes or text) into the file `path` on the board."""
+        if isinstance(data, str):
+            data = data.encode()
+        text = base64.b64encode(data).decode()
+        q = shlex.quote(path)
+        self.check(f": > {q}.b64")
+        for at in range(0, len(text), CHUNK):
+            self.check(f"echo {text[at:at + CHUNK]} >> {q}.b64")
+        self.check(f"base64 -d {q}.b64 > {q} && rm {q}.b64")
+
+    def read_file(self, path):
+        """The bytes of `path` on the board, exactly."""
+        return base64.b64decode("".join(self.check(f"base64 {shlex.quote(path)}").split()))
+
+    def tool(self, cmd, stdin=None, timeout=30):
+        """Runs `cmd` with its streams apart: (status, stdout bytes, stderr bytes)."""
+        redirect = "</dev/null"
+        if stdin is not None:
+            self.write("/tmp/.stdin", stdin)
+            redirect = "</tmp/.stdin"
+        status, out = self.run(f"{cmd} {redirect} >/tmp/.stdout 2>/tmp/.stderr", timeout)
+        assert out == "", f"{cmd}: output outside its files: {out}"
+        return status, self.read_file("/tmp/.stdout"), self.read_file("/tmp/.stderr")
+
+    def control(self, path, text):
+        """Writes a test control (debugfs) on the board."""
+        self.check(f"printf '%s\\n' {shlex.quote(text)} > {shlex.quote(path)}")
+
+    def read_bytes(self, path, offset, count):
+        """`count` bytes of `path` from `offset`, read through the kernel."""
+        out = self.check(
+            f"dd if={shlex.quote(path)} bs=1 skip={offset} count={count} 2>/dev/null"
+            " | od -An -v -tx1"
+        )
+        return bytes.fromhex("".join(out.split()))
