@@ -190,9 +190,8 @@ void op_init(void *, fuse_conn_info *conn)
 }
 
 // Declining makes the kernel open every file of the mount without asking
-// (and release it without telling), which halves the round trips of an
-// access. Opening a read-only attribute for writing therefore succeeds; its
-// writes fail with EACCES.
+// (and release it without telling): two round trips fewer for an access. Opening a read-only
+// attribute for writing therefore succeeds; its writes fail with EACCES.
 void op_open(fuse_req_t req, fuse_ino_t, fuse_file_info *)
 {
     fuse_reply_err(req, ENOSYS);
