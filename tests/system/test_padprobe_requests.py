@@ -256,6 +256,7 @@ def test_nothing_inside_a_dropped_request_is_served(probe):
         p.link.send(config[at : at + 300])
         p.link.quiet(0.02)
     assert p.link.next_answer().raw.decode() == ERROR
+    assert p.wait_answers_logged(1)
     # The next answer is the next request's: no answer for the inner object
     # or for the closing brace after it.
     p.exchange(QUERY, query_answer())
@@ -268,6 +269,7 @@ def test_nothing_inside_a_dropped_request_is_served(probe):
     p.link.send('{"type":"stop}' + "s" * 2100 + QUERY)
     assert p.link.next_answer().raw.decode() == ERROR
     assert p.link.next_answer().raw.decode() == query_answer()
+    assert p.wait_answers_logged(4)
     p.exchange(QUERY, query_answer())
 
 
