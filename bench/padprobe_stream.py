@@ -23,10 +23,17 @@ what the simulator costs on top of the tool. There is no write log with
 plain files, so ticks are counted from the start request to the stop
 request and only the frames are measured. --plain-files runs only the
 plain files, --no-plain-files only the simulated controller.
+
+The simulated controller is a process of its own, so each attribute access
+wakes it and then the tool, and when the two sit on different CPUs of a
+virtual machine such a wake-up can take milliseconds. --one-cpu CPU keeps
+padprobe and the controller on one CPU, in both runs, as a driver's work
+stays on the caller's CPU.
 """
 import argparse
 import json
 import math
+import os
 import shutil
 import time
 
@@ -57,10 +64,20 @@ def pass_spans(writes):
     return spans
 
 
-def run_plain(samp_int, seconds, build):
+def pin(pids, cpu):
+    """Every thread of each process onto one CPU (None: leave them be)."""
+    if cpu is None:
+        return
+    for pid in pids:
+        for tid in os.listdir(f"/proc/{pid}/task"):
+            os.sched_setaffinity(int(tid), {cpu})
+
+
+def run_plain(samp_int, seconds, build, cpu=None):
     board = start_board(options=["--touch-plain"], build=build)
     try:
         pid = board.padprobe_pid()
+        pin([pid], cpu)
         request = {"type": "start", "samp_int": samp_int}
         request.update({f"ch{c}": 1 for c in range(9)})
         cpu0, wall0 = cpu_seconds(pid), time.monotonic()
@@ -101,11 +118,12 @@ def run_plain(samp_int, seconds, build):
     return len(frames) / ticks * 100, len(checker.gaps), checker.xor_errors
 
 
-def run(samp_int, seconds, build):
+def run(samp_int, seconds, build, cpu=None):
     board = start_board(build=build)
     try:
         pid = board.padprobe_pid()
         sim_pid = board.descendant_pid("touchsim")
+        pin([pid, sim_pid], cpu)
         request = {"type": "start", "samp_int": samp_int}
         request.update({f"ch{c}": 1 for c in range(9)})
         cpu0, sim0, wall0 = cpu_seconds(pid), cpu_seconds(sim_pid), time.monotonic()
@@ -212,15 +230,24 @@ def main():
         action="store_true",
         help="only the simulated controller, without the plain files beside it",
     )
+    parser.add_argument(
+        "--one-cpu",
+        type=int,
+        metavar="CPU",
+        help="padprobe and the simulated controller on this CPU only (the "
+        "monitor's threads start later and follow): every round trip to the "
+        "controller then stays on one CPU, as a driver's work does",
+    )
     args = parser.parse_args()
+    cpu = args.one_cpu
     for samp_int in args.samp_int:
         if args.plain_files:
-            run_plain(samp_int, args.seconds, args.build)
+            run_plain(samp_int, args.seconds, args.build, cpu)
         elif args.no_plain_files:
-            run(samp_int, args.seconds, args.build)
+            run(samp_int, args.seconds, args.build, cpu)
         else:
-            simulated = run(samp_int, args.seconds, args.build)
-            plain = run_plain(samp_int, args.seconds, args.build)
+            simulated = run(samp_int, args.seconds, args.build, cpu)
+            plain = run_plain(samp_int, args.seconds, args.build, cpu)
             compare(samp_int, simulated, plain)
 
 
