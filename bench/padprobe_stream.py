@@ -4,6 +4,7 @@ the stream: frames against ticks, sequence gaps and duplicates, XOR errors,
 padprobe's CPU share of one core, tick-to-frame latency.
 
     sudo bench/padprobe_stream.py [--seconds 60] [--samp-int 1 10] [--build DIR]
+                                  [--plain-files | --no-plain-files]
 
 Ticks: the board's controller logs every write with its time, so the first
 write of a sampling pass (ch_num "0" after the start's ctc_enable) marks
@@ -14,14 +15,25 @@ clock: from the tick a pass answered (the last tick of the ideal grid
 first pass + k * interval at or before the pass) to the frame's arrival, and
 from the pass with the same number to the frame's arrival.
 
-With --plain-files the attributes are plain files on a tmpfs instead of the
-simulated controller (no FUSE round trip behind each access): what the
-tool's own work costs. There is no write log then, so ticks are counted from
-the start request to the stop request and only the frames are measured.
+Each interval runs twice, side by side: against the simulated controller,
+then with the attributes as plain files on a tmpfs (no FUSE round trip
+behind each access): what the tool's own work costs. The share of ticks
+delivered as frames is then printed for both, and how far apart they are:
+what the simulator costs on top of the tool. There is no write log with
+plain files, so ticks are counted from the start request to the stop
+request and only the frames are measured. --plain-files runs only the
+plain files, --no-plain-files only the simulated controller.
+
+The simulated controller is a process of its own, so each attribute access
+wakes it and then the tool, and when the two sit on different CPUs of a
+virtual machine such a wake-up can take milliseconds. --one-cpu CPU keeps
+padprobe and the controller on one CPU, in both runs, as a driver's work
+stays on the caller's CPU.
 """
 import argparse
 import json
 import math
+import os
 import shutil
 import time
 
@@ -52,10 +64,20 @@ def pass_spans(writes):
     return spans
 
 
-def run_plain(samp_int, seconds, build):
+def pin(pids, cpu):
+    """Every thread of each process onto one CPU (None: leave them be)."""
+    if cpu is None:
+        return
+    for pid in pids:
+        for tid in os.listdir(f"/proc/{pid}/task"):
+            os.sched_setaffinity(int(tid), {cpu})
+
+
+def run_plain(samp_int, seconds, build, cpu=None):
     board = start_board(options=["--touch-plain"], build=build)
     try:
         pid = board.padprobe_pid()
+        pin([pid], cpu)
         request = {"type": "start", "samp_int": samp_int}
         request.update({f"ch{c}": 1 for c in range(9)})
         cpu0, wall0 = cpu_seconds(pid), time.monotonic()
@@ -93,13 +115,15 @@ def run_plain(samp_int, seconds, build):
         f"  frame to frame: p50 {percentile(gaps, 0.5):.3f} ms, "
         f"p99 {percentile(gaps, 0.99):.3f} ms"
     )
+    return len(frames) / ticks * 100, len(checker.gaps), checker.xor_errors
 
 
-def run(samp_int, seconds, build):
+def run(samp_int, seconds, build, cpu=None):
     board = start_board(build=build)
     try:
         pid = board.padprobe_pid()
         sim_pid = board.descendant_pid("touchsim")
+        pin([pid, sim_pid], cpu)
         request = {"type": "start", "samp_int": samp_int}
         request.update({f"ch{c}": 1 for c in range(9)})
         cpu0, sim0, wall0 = cpu_seconds(pid), cpu_seconds(sim_pid), time.monotonic()
@@ -171,6 +195,23 @@ def run(samp_int, seconds, build):
             f"  target (>= 99.5% in sequence, no XOR error, < 20% CPU): "
             f"{'met' if ok else 'MISSED'}"
         )
+    return len(frames) / ticks * 100, len(checker.gaps), checker.xor_errors
+
+
+def compare(samp_int, simulated, plain):
+    """The two runs of one interval side by side."""
+    apart = plain[0] - simulated[0]
+    clean = simulated[1:] == (0, 0) and plain[1:] == (0, 0)
+    print(f"samp_int {samp_int} ms, ticks delivered as frames, side by side:")
+    print(
+        f"  simulated controller {simulated[0]:.2f}% (gaps {simulated[1]}, XOR errors "
+        f"{simulated[2]}), plain files {plain[0]:.2f}% (gaps {plain[1]}, XOR errors "
+        f"{plain[2]}): {apart:.2f} points apart"
+    )
+    print(
+        f"  goal (within 5 points, no gap, no XOR error): "
+        f"{'met' if apart <= 5 and clean else 'MISSED'}"
+    )
 
 
 def main():
@@ -178,14 +219,36 @@ def main():
     parser.add_argument("--seconds", type=float, default=60.0)
     parser.add_argument("--samp-int", type=int, nargs="+", default=[1, 10])
     parser.add_argument("--build", default=None)
-    parser.add_argument(
+    only = parser.add_mutually_exclusive_group()
+    only.add_argument(
         "--plain-files",
         action="store_true",
-        help="attributes as plain files on a tmpfs, not the simulated controller",
+        help="only the attributes as plain files on a tmpfs, not the simulated controller",
+    )
+    only.add_argument(
+        "--no-plain-files",
+        action="store_true",
+        help="only the simulated controller, without the plain files beside it",
+    )
+    parser.add_argument(
+        "--one-cpu",
+        type=int,
+        metavar="CPU",
+        help="padprobe and the simulated controller on this CPU only (the "
+        "monitor's threads start later and follow): every round trip to the "
+        "controller then stays on one CPU, as a driver's work does",
     )
     args = parser.parse_args()
+    cpu = args.one_cpu
     for samp_int in args.samp_int:
-        (run_plain if args.plain_files else run)(samp_int, args.seconds, args.build)
+        if args.plain_files:
+            run_plain(samp_int, args.seconds, args.build, cpu)
+        elif args.no_plain_files:
+            run(samp_int, args.seconds, args.build, cpu)
+        else:
+            simulated = run(samp_int, args.seconds, args.build, cpu)
+            plain = run_plain(samp_int, args.seconds, args.build, cpu)
+            compare(samp_int, simulated, plain)
 
 
 if __name__ == "__main__":

@@ -310,6 +310,17 @@ def padprobe_requests():
         + b"a" * 1100
         + b'"}{"type":"query"}}',
     )
+    pad = b'"pad":"' + b"p" * 1040 + b'",'
+    write(
+        "padprobe_requests",
+        "dropped-request-inside",
+        seed + b'{"type":"config",' + pad + b'"x":{"type":"reset"}}{"type":"query"}',
+    )
+    write(
+        "padprobe_requests",
+        "stray-quote-and-braces",
+        seed + b'} junk}{"type":"stop}' + b'{"type":"query"}' * 140 + b'ab{"type":"query"}',
+    )
 
 
 def main():

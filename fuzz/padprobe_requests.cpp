@@ -186,6 +186,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             case RequestFramer::Event::overflow:
                 t.queue.push(ReceivedRequest::Kind::overflow, {});
                 break;
+            case RequestFramer::Event::discarded:
+                // Answered by nobody.
+                fuzz_require(t.framer.request().size() <= kRequestCapacity,
+                             "discarded text longer than the buffer");
+                continue;
             }
             ++handed_over;
             serve_one(t);

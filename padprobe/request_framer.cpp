@@ -20,6 +20,8 @@ const char *to_string(RequestFramer::Event event)
         return "request";
     case RequestFramer::Event::overflow:
         return "overflow";
+    case RequestFramer::Event::discarded:
+        return "discarded";
     }
     return "?";
 }
@@ -31,11 +33,8 @@ bool RequestFramer::scan(char byte)
         if (byte == '{') {
             depth_ = 1;
             state_ = Scan::in_object;
-            return false;
         }
-        // A stray closing brace ends whatever text came before it, so the
-        // host gets an error answer instead of a stream that never balances.
-        return byte == '}';
+        return false;
     case Scan::in_object:
         if (byte == '"') {
             state_ = Scan::in_string;
@@ -61,6 +60,53 @@ bool RequestFramer::scan(char byte)
     return false;
 }
 
+bool RequestFramer::skip(char byte)
+{
+    switch (mode_) {
+    case Mode::framing:
+        return false;
+    case Mode::skipping:
+        // The dropped request is followed to the brace that balances it, so
+        // that no object inside it is served as a request of its own.
+        if (scan(byte)) {
+            mode_ = Mode::framing;
+        } else if (++skipped_ == kDropSkipLimit) {
+            // It has not balanced: a stray quote (a byte lost on the line)
+            // may have turned every later brace into string text, and then
+            // nothing would balance again and the channel would stay silent
+            // for good. So framing starts afresh at the next object.
+            depth_ = 0;
+            state_ = Scan::between;
+            mode_ = Mode::resyncing;
+        }
+        return true;
+    case Mode::resyncing:
+        if (byte != '{')
+            return true;
+        mode_ = Mode::framing;
+        return false;
+    }
+    return false;
+}
+
+void RequestFramer::drop(char byte)
+{
+    length_ = 0;
+    if (state_ == Scan::between) {
+        // Text outside any object filled the buffer: it is dropped up to the
+        // next object, which may start with this very byte.
+        mode_ = Mode::resyncing;
+        if (!skip(byte)) {
+            static_cast<void>(scan(byte));
+            buffer_[length_++] = byte;
+        }
+        return;
+    }
+    mode_ = Mode::skipping;
+    skipped_ = 0;
+    static_cast<void>(skip(byte));
+}
+
 RequestFramer::Step RequestFramer::feed(std::string_view bytes)
 {
     if (complete_) {
@@ -70,37 +116,26 @@ RequestFramer::Step RequestFramer::feed(std::string_view bytes)
     size_t i = 0;
     while (i < bytes.size()) {
         const char byte = bytes[i++];
-        // Blanks between requests belong to neither.
-        if (state_ == Scan::between && length_ == 0 && !dropping_ && is_blank(byte))
+        if (skip(byte))
             continue;
-        const Scan before = state_;
-        const bool balanced = scan(byte);
-        const bool opens_object = before == Scan::between && state_ == Scan::in_object;
-        if (dropping_) {
-            // What is left of a dropped request ends where the next object starts.
-            if (opens_object) {
-                dropping_ = false;
-                buffer_[length_++] = byte;
+        if (state_ == Scan::between) {
+            // Blanks between requests belong to neither.
+            if (length_ == 0 && is_blank(byte))
+                continue;
+            // A closing brace outside any object answers no request: the
+            // host would take an answer to it for the answer to its next
+            // request. It and the text in front of it go.
+            if (byte == '}') {
+                complete_ = true;
+                return {i, Event::discarded};
             }
-            continue;
         }
         if (length_ == kRequestCapacity) {
-            // Forget how the dropped request was scanned: after a stray quote
-            // every later brace would count as inside a string, nothing would
-            // balance again, and the channel would stay silent for good. So
-            // the byte is taken afresh, outside any object, and the rest of
-            // the dropped request is skipped up to the next object.
-            length_ = 0;
-            depth_ = 0;
-            state_ = Scan::between;
-            static_cast<void>(scan(byte));
-            dropping_ = state_ != Scan::in_object;
-            if (!dropping_)
-                buffer_[length_++] = byte;
+            drop(byte);
             return {i, Event::overflow};
         }
         buffer_[length_++] = byte;
-        if (balanced) {
+        if (scan(byte)) {
             complete_ = true;
             return {i, Event::request};
         }

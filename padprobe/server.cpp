@@ -133,6 +133,13 @@ void Server::receive()
             case RequestFramer::Event::overflow:
                 queue_.push(ReceivedRequest::Kind::overflow, {});
                 break;
+            case RequestFramer::Event::discarded: {
+                // No answer: the host's next answer must be its next request's.
+                const std::string_view text = framer_.request();
+                cap_log(CAP_WARN "Text outside any request discarded: %.*s}\n\n",
+                        static_cast<int>(text.size()), text.data());
+                break;
+            }
             }
         }
     }

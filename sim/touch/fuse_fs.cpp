@@ -2,9 +2,15 @@
 //
 // The tree is fixed, so inode numbers are fixed too: the mount point (over
 // /sys/devices/platform), "ocp", the device folder, the three group folders
-// and one inode per attribute. Files are opened with direct I/O so every
-// read reaches the model: a read at offset 0 shows the value of that moment,
-// and every write(2) stores its whole text, as sysfs does.
+// and one inode per attribute.
+//
+// What an access costs is the round trips to this daemon, each a pair of
+// context switches, not the work done here. So files need no OPEN or
+// RELEASE: the open handler declines, and the kernel then opens every file
+// of the mount by itself. Such a file goes through the page cache, which is
+// emptied before every read (op_init), so every read reaches the model: a
+// read at offset 0 shows the value of that moment. Every write(2) is passed
+// on whole, at once, as sysfs takes it.
 #define FUSE_USE_VERSION 312
 #include "fuse_fs.h"
 
@@ -30,6 +36,11 @@ constexpr fuse_ino_t first_attr_ino = 100; // + attribute index
 // Nothing moves in the tree but missing attributes, whose entries are
 // invalidated explicitly, so the kernel may cache lookups for long.
 constexpr double cache_seconds = 3600.0;
+// An attribute's attributes, though, are never cached: a read that comes
+// back shorter than asked makes the kernel take that as the file's size,
+// and a later, longer value would be cut to it. With nothing cached, a read
+// past that size asks again, and the size is the 4096 of sysfs once more.
+constexpr double attr_cache_seconds = 0.0;
 
 constexpr const char *ocp_name = "ocp";
 constexpr const char *device_name = "42010000.padprobe";
@@ -118,7 +129,7 @@ void op_lookup(fuse_req_t req, fuse_ino_t parent, const char *name)
             continue;
         fuse_entry_param e{};
         e.ino = list[i].ino;
-        e.attr_timeout = cache_seconds;
+        e.attr_timeout = is_dir(e.ino) ? cache_seconds : attr_cache_seconds;
         e.entry_timeout = cache_seconds;
         fill_stat(e.ino, e.attr);
         fuse_reply_entry(req, &e);
@@ -134,7 +145,7 @@ void op_getattr(fuse_req_t req, fuse_ino_t ino, fuse_file_info *)
         fuse_reply_err(req, ENOENT);
         return;
     }
-    fuse_reply_attr(req, &st, cache_seconds);
+    fuse_reply_attr(req, &st, is_dir(ino) ? cache_seconds : attr_cache_seconds);
 }
 
 // Truncation (a shell's "echo 3 > ch_num") means nothing to an attribute.
@@ -165,74 +176,65 @@ void op_readdir(fuse_req_t req, fuse_ino_t ino, size_t size, off_t off, fuse_fil
     fuse_reply_buf(req, buf.data(), used);
 }
 
-// One open attribute file: the text its first read produced, for reads that
-// continue past offset 0.
-struct OpenFile {
-    Attr attr;
-    std::string text;
-    bool shown = false;
-};
+// Every read must reach the model, but the kernel opens these files itself
+// (op_open) and keeps what it read in the page cache. What empties it is
+// that an attribute's reported size (4096) differs from the size the kernel
+// takes from the last short read: it drops the pages when it learns the
+// size again. With automatic invalidation it asks for the attributes, which
+// are never cached, before every read, so every read finds the cache empty
+// and reaches the daemon: two round trips for a read, one for a write,
+// where OPEN, READ or WRITE and RELEASE were three.
+void op_init(void *, fuse_conn_info *conn)
+{
+    conn->want |= FUSE_CAP_AUTO_INVAL_DATA;
+}
 
-void op_open(fuse_req_t req, fuse_ino_t ino, fuse_file_info *fi)
+// Declining makes the kernel open every file of the mount without asking
+// (and release it without telling): two round trips fewer for an access. Opening a read-only
+// attribute for writing therefore succeeds; its writes fail with EACCES.
+void op_open(fuse_req_t req, fuse_ino_t, fuse_file_info *)
+{
+    fuse_reply_err(req, ENOSYS);
+}
+
+// The kernel reads a whole page at offset 0, so a read at a later offset
+// is rare (a reader that goes on after the value's end): it gets the rest
+// of a fresh value's text, usually nothing.
+void op_read(fuse_req_t req, fuse_ino_t ino, size_t size, off_t off, fuse_file_info *)
 {
     const AttrInfo *a = attr_of(ino);
     if (a == nullptr) {
         fuse_reply_err(req, EISDIR);
         return;
     }
+    Simulator &sim = sim_of(req);
+    int32_t value = 0;
+    int err = 0;
     {
-        Simulator &sim = sim_of(req);
         const std::lock_guard guard(sim.lock);
-        if (sim.model.is_missing(a->id)) {
-            fuse_reply_err(req, ENOENT);
-            return;
-        }
+        // A file removed while it was open.
+        err = sim.model.is_missing(a->id) ? -ENOENT : sim.model.read(a->id, monotonic_now(), value);
     }
-    if ((fi->flags & O_ACCMODE) != O_RDONLY && !a->writable) {
-        fuse_reply_err(req, EACCES);
+    if (err != 0) {
+        fuse_reply_err(req, -err);
         return;
     }
-    fi->direct_io = 1;
-    fi->fh = reinterpret_cast<uintptr_t>(new OpenFile{a->id, {}, false});
-    if (fuse_reply_open(req, fi) != 0)
-        delete reinterpret_cast<OpenFile *>(fi->fh);
-}
-
-void op_release(fuse_req_t req, fuse_ino_t, fuse_file_info *fi)
-{
-    delete reinterpret_cast<OpenFile *>(fi->fh);
-    fuse_reply_err(req, 0);
-}
-
-void op_read(fuse_req_t req, fuse_ino_t, size_t size, off_t off, fuse_file_info *fi)
-{
-    auto *file = reinterpret_cast<OpenFile *>(fi->fh);
-    if (off == 0 || !file->shown) {
-        Simulator &sim = sim_of(req);
-        int32_t value = 0;
-        int err = 0;
-        {
-            const std::lock_guard guard(sim.lock);
-            err = sim.model.read(file->attr, monotonic_now(), value);
-        }
-        if (err != 0) {
-            fuse_reply_err(req, -err);
-            return;
-        }
-        file->text = format_value(value);
-        file->shown = true;
-    }
+    const ValueText text = format_value(value);
     const auto offset = static_cast<size_t>(off);
-    if (offset >= file->text.size()) {
+    if (offset >= text.length) {
         fuse_reply_buf(req, nullptr, 0);
         return;
     }
-    fuse_reply_buf(req, file->text.data() + offset, std::min(size, file->text.size() - offset));
+    fuse_reply_buf(req, text.text + offset, std::min(size, text.length - offset));
 }
 
-void op_write(fuse_req_t req, fuse_ino_t, const char *buf, size_t size, off_t, fuse_file_info *fi)
+void op_write(fuse_req_t req, fuse_ino_t ino, const char *buf, size_t size, off_t, fuse_file_info *)
 {
-    auto *file = reinterpret_cast<OpenFile *>(fi->fh);
+    const AttrInfo *a = attr_of(ino);
+    if (a == nullptr) {
+        fuse_reply_err(req, EISDIR);
+        return;
+    }
     Simulator &sim = sim_of(req);
     const std::string_view text(buf, size);
     int err = 0;
@@ -240,8 +242,9 @@ void op_write(fuse_req_t req, fuse_ino_t, const char *buf, size_t size, off_t, f
         const std::lock_guard guard(sim.lock);
         const double now = monotonic_now();
         const int channel = sim.model.selected_channel();
-        err = sim.model.write(file->attr, text, now);
-        sim.writes.record(now, info(file->attr), channel, text, err);
+        // A file removed while it was open.
+        err = sim.model.is_missing(a->id) ? -ENOENT : sim.model.write(a->id, text, now);
+        sim.writes.record(now, *a, channel, text, err);
     }
     if (err != 0)
         fuse_reply_err(req, -err);
@@ -252,12 +255,12 @@ void op_write(fuse_req_t req, fuse_ino_t, const char *buf, size_t size, off_t, f
 fuse_lowlevel_ops make_ops()
 {
     fuse_lowlevel_ops ops{};
+    ops.init = op_init;
     ops.lookup = op_lookup;
     ops.getattr = op_getattr;
     ops.setattr = op_setattr;
     ops.readdir = op_readdir;
     ops.open = op_open;
-    ops.release = op_release;
     ops.read = op_read;
     ops.write = op_write;
     return ops;

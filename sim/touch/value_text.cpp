@@ -2,6 +2,7 @@
 #include "value_text.h"
 
 #include <cerrno>
+#include <cstdio>
 
 namespace touchsim {
 
@@ -32,9 +33,12 @@ int parse_value(std::string_view text, int32_t &value)
     return 0;
 }
 
-std::string format_value(int32_t value)
+ValueText format_value(int32_t value)
 {
-    return std::to_string(value) + "\n";
+    ValueText out{};
+    const int length = std::snprintf(out.text, sizeof out.text, "%d\n", static_cast<int>(value));
+    out.length = length > 0 ? static_cast<size_t>(length) : 0;
+    return out;
 }
 
 } // namespace touchsim

@@ -1,8 +1,8 @@
 // Decimal attribute values, parsed and printed the way the driver does.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <string>
 #include <string_view>
 
 namespace touchsim {
@@ -13,7 +13,13 @@ namespace touchsim {
 // number does not fit 32 bits.
 int parse_value(std::string_view text, int32_t &value);
 
-// The text an attribute read shows: the decimal value and a newline.
-std::string format_value(int32_t value);
+// The text an attribute read shows: the decimal value and a newline. Made
+// in place, since every read of an attribute makes one.
+struct ValueText {
+    char text[16];
+    size_t length;
+    std::string_view view() const { return {text, length}; }
+};
+ValueText format_value(int32_t value);
 
 } // namespace touchsim

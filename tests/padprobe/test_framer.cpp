@@ -6,14 +6,16 @@
 #include <string>
 #include <vector>
 
+using padprobe::kDropSkipLimit;
 using padprobe::kRequestCapacity;
 using padprobe::RequestFramer;
 using Event = RequestFramer::Event;
 
 namespace {
 
-// Feeds every chunk in order and lists what came out: request texts, and
-// "<overflow>" for each dropped request.
+// Feeds every chunk in order and lists what came out: request texts,
+// "<overflow>" for each dropped request and "<discarded>" for text ended by a
+// stray closing brace.
 std::vector<std::string> frame_all(RequestFramer &framer, const std::vector<std::string> &chunks)
 {
     std::vector<std::string> out;
@@ -27,6 +29,8 @@ std::vector<std::string> frame_all(RequestFramer &framer, const std::vector<std:
                 out.emplace_back(framer.request());
             else if (step.event == Event::overflow)
                 out.emplace_back("<overflow>");
+            else if (step.event == Event::discarded)
+                out.emplace_back("<discarded>");
         }
     }
     return out;
@@ -71,10 +75,17 @@ TEST(Framer, BracesInsideStringsDoNotCount)
 
 TEST(Framer, TextOutsideObjects)
 {
-    // Junk stays with the request that follows, which then fails to parse;
-    // a stray closing brace ends junk on its own.
-    EXPECT_EQ(frame_all({"ab{\"n\":1}", "x}", "{}"}),
-              (std::vector<std::string>{"ab{\"n\":1}", "x}", "{}"}));
+    // Junk stays with the request that follows, which then fails to parse.
+    EXPECT_EQ(frame_all({"ab{\"n\":1}", "{}"}), (std::vector<std::string>{"ab{\"n\":1}", "{}"}));
+    // A stray closing brace, alone or after junk, is discarded without a
+    // request: an answer to it would pair with the host's next request.
+    RequestFramer framer;
+    EXPECT_EQ(
+        frame_all(framer, {"}", " x", "y}", "{\"n\":1}}\r\n{}"}),
+        (std::vector<std::string>{"<discarded>", "<discarded>", "{\"n\":1}", "<discarded>", "{}"}));
+    // The discarded text is there for the log.
+    framer.feed("junk}");
+    EXPECT_EQ(framer.request(), "junk");
 }
 
 TEST(Framer, OversizedRequestIsDroppedAndFramingResumes)
@@ -84,6 +95,9 @@ TEST(Framer, OversizedRequestIsDroppedAndFramingResumes)
     const std::string too_long = "{\"pad\":\"" + std::string(kRequestCapacity, '}') + "\"}";
     EXPECT_EQ(frame_all({fits, too_long.substr(0, 700), too_long.substr(700), "{\"n\":2}"}),
               (std::vector<std::string>{fits, "<overflow>", "{\"n\":2}"}));
+    // One byte too long: the balancing brace is all that is skipped.
+    EXPECT_EQ(frame_all({fits.substr(0, kRequestCapacity - 1) + " }{}"}),
+              (std::vector<std::string>{"<overflow>", "{}"}));
 
     // Junk that fills the buffer is dropped up to the next object.
     EXPECT_EQ(frame_all({std::string(kRequestCapacity + 5, 'j'), "{\"n\":3}"}),
@@ -93,25 +107,51 @@ TEST(Framer, OversizedRequestIsDroppedAndFramingResumes)
               (std::vector<std::string>{"<overflow>", "{\"n\":4}"}));
 }
 
-TEST(Framer, StrayQuoteCostsOneBufferNotTheChannel)
+TEST(Framer, NothingInsideADroppedRequestIsServed)
+{
+    // The inner object of an over-long request is skipped with it, up to the
+    // brace that balances the whole, whatever the reads look like.
+    const std::string config = "{\"type\":\"config\",\"pad\":\"" + std::string(1050, 'p') +
+                               "\",\"x\":{\"type\":\"reset\"}}";
+    ASSERT_GT(config.size(), kRequestCapacity);
+    ASSERT_LT(config.size(), kRequestCapacity + kDropSkipLimit);
+    for (const size_t cut : {size_t{1}, size_t{700}, kRequestCapacity, config.size() - 3}) {
+        EXPECT_EQ(frame_all({config.substr(0, cut), config.substr(cut), "{\"type\":\"query\"}"}),
+                  (std::vector<std::string>{"<overflow>", "{\"type\":\"query\"}"}))
+            << "cut at " << cut;
+    }
+    // Braces inside the dropped request's strings do not end it early.
+    const std::string tricky = "{\"a\":\"" + std::string(kRequestCapacity, 'q') +
+                               "\",\"b\":\"}{\\\"}\",\"c\":{\"type\":\"stop\"}}{}";
+    EXPECT_EQ(frame_all({tricky}), (std::vector<std::string>{"<overflow>", "{}"}));
+}
+
+TEST(Framer, StrayQuoteCostsTwoBuffersNotTheChannel)
 {
     // A lost closing quote leaves the framer inside a string, where the braces
-    // of every later request do not count. Once the buffer fills, framing
-    // must start afresh, or nothing would ever balance again.
+    // of every later request do not count. Once the dropped request has not
+    // balanced within the skip limit, framing must start afresh, or nothing
+    // would ever balance again.
     RequestFramer framer;
     std::vector<std::string> chunks{"{\"type\":\"stop}"};
-    for (int i = 0; i < 100; ++i)
+    for (int i = 0; i < 200; ++i)
         chunks.emplace_back("{\"type\":\"stop\"}");
     const std::vector<std::string> out = frame_all(framer, chunks);
     ASSERT_GE(out.size(), 2u);
     EXPECT_EQ(out.front(), "<overflow>");
     EXPECT_EQ(std::count(out.begin(), out.end(), "<overflow>"), 1);
     EXPECT_EQ(out.back(), "{\"type\":\"stop\"}");
-    // Of the 100 requests, only those inside the dropped kilobyte are lost.
-    EXPECT_GE(out.size() - 1, 100u - kRequestCapacity / 15);
+    // Of the 200 requests, only those inside the buffer and the skip are lost.
+    EXPECT_GE(out.size() - 1, 200u - (kRequestCapacity + kDropSkipLimit) / 15 - 1);
 
-    // The same after an escape that swallows the closing quote.
+    // The same after an escape that swallows the closing quote: the skip
+    // ends exactly at its limit, and the object right after it is served.
+    const std::string lost = "{\"a\":\"\\\"}" + std::string(kRequestCapacity - 9, 'x');
+    ASSERT_EQ(lost.size(), kRequestCapacity);
+    EXPECT_EQ(frame_all(framer, {lost, std::string(kDropSkipLimit, 'y'), "{\"n\":1}"}),
+              (std::vector<std::string>{"<overflow>", "{\"n\":1}"}));
+    // One byte short of the limit, the skip still swallows that object.
     EXPECT_EQ(
-        frame_all(framer, {"{\"a\":\"\\\"}", std::string(kRequestCapacity, 'x'), "{\"n\":1}"}),
-        (std::vector<std::string>{"<overflow>", "{\"n\":1}"}));
+        frame_all(framer, {lost, std::string(kDropSkipLimit - 1, 'y'), "{\"n\":1}", "{\"n\":2}"}),
+        (std::vector<std::string>{"<overflow>", "{\"n\":2}"}));
 }

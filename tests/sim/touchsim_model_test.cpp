@@ -41,8 +41,9 @@ TEST(ValueText, ParsesAsTheDriverDoes)
     EXPECT_EQ(parse_value("-2147483649", v), -ERANGE);
     EXPECT_EQ(parse_value("99999999999999999999", v), -ERANGE);
 
-    EXPECT_EQ(format_value(-5), "-5\n");
-    EXPECT_EQ(format_value(3300), "3300\n");
+    EXPECT_EQ(format_value(-5).view(), "-5\n");
+    EXPECT_EQ(format_value(3300).view(), "3300\n");
+    EXPECT_EQ(format_value(INT32_MIN).view(), "-2147483648\n");
 }
 
 TEST(TouchModel, ChannelSelectionRoutesPerChannelAttributes)

@@ -7,6 +7,7 @@ import pytest
 
 from padprobe_board import (
     ACK,
+    SLOW,
     DEVICE,
     ERROR,
     answered,
@@ -239,3 +240,52 @@ def test_request_overflow(probe):
     fits = '{"type":"query","pad":"' + "b" * 998 + '"}'
     assert len(fits) == 1023
     assert json.loads(p.ask(fits).raw)["type"] == "query"
+
+
+def test_nothing_inside_a_dropped_request_is_served(probe):
+    p = probe()
+    writes = p.clear_writes_mark()
+    mark = p.mark()
+    head = '{"type":"config","scan_int":1,"step":1,"avg_samp":1,"etc_en":0,"etc_int":1,'
+    tail = '"etc_factor":1,"deb_en":0,"deb_cnt":1,"x":{"type":"reset"}}'
+    pad = '"pad":"' + "p" * (1100 - len(head) - len(tail) - 9) + '",'
+    config = head + pad + tail
+    assert len(config) == 1100
+    # Sent in pieces, the inner object among them, as a slow line delivers it.
+    for at in range(0, len(config), 300):
+        p.link.send(config[at : at + 300])
+        p.link.quiet(0.02)
+    assert p.link.next_answer().raw.decode() == ERROR
+    assert p.wait_answers_logged(1)
+    # The next answer is the next request's: no answer for the inner object
+    # or for the closing brace after it.
+    p.exchange(QUERY, query_answer())
+    assert p.writes_of(writes) == []
+    log = p.log_since(mark)
+    assert log.count("[CAP][WARN]") == 1 and log.count("Got request") == 1
+
+    # After a lost closing quote the skip gives up once it has gone 1024
+    # bytes past the buffer, and framing starts afresh.
+    p.link.send('{"type":"stop}' + "s" * 2100 + QUERY)
+    assert p.link.next_answer().raw.decode() == ERROR
+    assert p.link.next_answer().raw.decode() == query_answer()
+    assert p.wait_answers_logged(4)
+    p.exchange(QUERY, query_answer())
+
+
+def test_stray_closing_brace_gets_no_answer(probe):
+    p = probe()
+    mark = p.mark()
+    p.link.send("}")
+    p.link.send(" junk}\r\n")
+    assert p.ask(QUERY).raw.decode() == query_answer()
+    assert p.wait_stdout(answered(query_answer()), timeout=10 * SLOW, start=mark)
+    assert p.log_since(mark) == (
+        "[CAP][WARN] Text outside any request discarded: }\n\n"
+        "[CAP][WARN] Text outside any request discarded: junk}\n\n"
+        + got(QUERY)
+        + answered(query_answer())
+    )
+    # Text in front of an object stays with it, and draws the error answer.
+    p.exchange("junk" + QUERY, ERROR, unsupported(255))
+    assert not p.link.junk
