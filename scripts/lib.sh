@@ -1,4 +1,7 @@
 # Shared by ./demo, ./run-tests and .ci/run: Debian packages and builds.
+# shellcheck shell=bash
+# The package lists are read by the scripts that source this file.
+# shellcheck disable=SC2034
 
 # Packages every host build, test and demo needs.
 HOST_PACKAGES=(
