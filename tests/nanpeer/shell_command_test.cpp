@@ -66,7 +66,7 @@ TEST(shell_command, commands_do_not_inherit_the_blocked_timer_signal)
     ASSERT_NE(mkdtemp(folder), nullptr);
     const std::string out = std::string(folder) + "/mask";
     const std::string line = mask_seen_by_command(out);
-    std::remove(out.c_str());
+    static_cast<void>(std::remove(out.c_str()));
     rmdir(folder);
     if (line.empty()) {
         GTEST_SKIP() << "no private mount namespace here";
