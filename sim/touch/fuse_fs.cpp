@@ -173,6 +173,13 @@ struct OpenFile {
     bool shown = false;
 };
 
+// The open file behind a handle that op_open made.
+OpenFile *open_file_of(const fuse_file_info *fi)
+{
+    // NOLINTNEXTLINE(performance-no-int-to-ptr): FUSE keeps the pointer as an integer
+    return reinterpret_cast<OpenFile *>(fi->fh);
+}
+
 void op_open(fuse_req_t req, fuse_ino_t ino, fuse_file_info *fi)
 {
     const AttrInfo *a = attr_of(ino);
@@ -195,18 +202,18 @@ void op_open(fuse_req_t req, fuse_ino_t ino, fuse_file_info *fi)
     fi->direct_io = 1;
     fi->fh = reinterpret_cast<uintptr_t>(new OpenFile{a->id, {}, false});
     if (fuse_reply_open(req, fi) != 0)
-        delete reinterpret_cast<OpenFile *>(fi->fh);
+        delete open_file_of(fi);
 }
 
 void op_release(fuse_req_t req, fuse_ino_t, fuse_file_info *fi)
 {
-    delete reinterpret_cast<OpenFile *>(fi->fh);
+    delete open_file_of(fi);
     fuse_reply_err(req, 0);
 }
 
 void op_read(fuse_req_t req, fuse_ino_t, size_t size, off_t off, fuse_file_info *fi)
 {
-    auto *file = reinterpret_cast<OpenFile *>(fi->fh);
+    auto *file = open_file_of(fi);
     if (off == 0 || !file->shown) {
         Simulator &sim = sim_of(req);
         int32_t value = 0;
@@ -232,7 +239,7 @@ void op_read(fuse_req_t req, fuse_ino_t, size_t size, off_t off, fuse_file_info 
 
 void op_write(fuse_req_t req, fuse_ino_t, const char *buf, size_t size, off_t, fuse_file_info *fi)
 {
-    auto *file = reinterpret_cast<OpenFile *>(fi->fh);
+    auto *file = open_file_of(fi);
     Simulator &sim = sim_of(req);
     const std::string_view text(buf, size);
     int err = 0;
