@@ -11,6 +11,9 @@ HOST_PACKAGES=(
   python3 python3-pytest python3-serial python3-matplotlib
   iproute2 iputils-ping util-linux procps
 )
+# Extra packages of the lint stage (scripts/lint). The clang tools are pinned
+# to one version: another formats differently.
+LINT_PACKAGES=(clang-format-14 clang-tidy-14 shellcheck black flake8)
 # Extra packages of the fuzz build (clang and its libFuzzer runtime).
 FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev)
 # Extra packages of the cross build for the board.
