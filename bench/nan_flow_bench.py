@@ -22,13 +22,13 @@ sys.path.insert(
     0, os.path.join(os.path.dirname(os.path.realpath(__file__)), "..", "tests", "system")
 )
 
-from nan_support import (
+from nan_support import (  # noqa: E402
     Peer,
     calls,
     events,
     nan_network,
     peers,
-    publisher_config,  # noqa: E402
+    publisher_config,
     security_keys,
     subscriber_config,
 )

@@ -43,11 +43,11 @@ if ARGS.build:
     os.environ["BOARD_BUILD_DIR"] = os.path.abspath(ARGS.build)
 sys.path.insert(0, os.path.join(HERE, "..", "tests", "system"))
 
-from nan_support import (
+from nan_support import (  # noqa: E402
     Peer,
     nan_network,
     peers,
-    publisher_config,  # noqa: E402
+    publisher_config,
     security_keys,
     subscriber_config,
 )

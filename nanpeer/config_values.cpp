@@ -1,6 +1,5 @@
 // Conversions of single configuration values: TXT text, security type,
 // role and bootstrapping methods.
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
@@ -46,9 +45,12 @@ uint8_t length_byte(std::string_view token)
     char text[256] = {};
     const std::size_t length = token.size() < sizeof text - 1 ? token.size() : sizeof text - 1;
     std::memcpy(text, token.data(), length);
-    unsigned char hex_value = 0;
-    if (std::sscanf(text, "0x%hhx", &hex_value) == 1) {
-        return hex_value;
+    if (text[0] == '0' && text[1] == 'x') {
+        char *end = nullptr;
+        const unsigned long hex_value = std::strtoul(text + 2, &end, 16);
+        if (end != text + 2) {
+            return static_cast<uint8_t>(hex_value);
+        }
     }
     return static_cast<uint8_t>(std::strtol(text, nullptr, 10));
 }

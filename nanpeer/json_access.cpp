@@ -56,6 +56,7 @@ int copy_text_member(char *field, std::size_t field_size, json_object *value, co
         return 0;
     }
     if (length > 0) {
+        // NOLINTNEXTLINE(bugprone-not-null-terminated-result): zeroed above, length < field_size
         std::memcpy(field, text, length);
     }
     return 1;

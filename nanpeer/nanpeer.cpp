@@ -46,7 +46,7 @@ int run(int argc, char **argv)
 {
     // nanpeer runs for long and its output usually goes to a file or a pipe:
     // each line should be there when it happens, not when a buffer fills.
-    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    static_cast<void>(std::setvbuf(stdout, nullptr, _IOLBF, 0)); // else it stays buffered
     // Handed to the library with every publish and subscribe call; it must
     // live until dns_stop_service has returned, which happens in this frame.
     tool_paths paths{};

@@ -56,7 +56,7 @@ void keep_channel_selected(int32_t ch);
 CommonSettings read_common_settings();
 void write_common_settings(const CommonSettings &settings);
 ChannelSettings read_channel_settings(int32_t ch);
-void write_channel_settings(const ChannelSettings &settings);
+void write_channel_settings(const ChannelSettings &c);
 void enable_channels(const ChannelFlags &flags);
 void reset_controller();
 

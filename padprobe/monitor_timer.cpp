@@ -41,7 +41,7 @@ int monitor_timer_start(uint16_t ms, TickLatch *tick)
 
     itimerval interval{};
     interval.it_interval.tv_sec = ms / 1000;
-    interval.it_interval.tv_usec = (ms % 1000) * 1000;
+    interval.it_interval.tv_usec = static_cast<suseconds_t>(ms % 1000) * 1000;
     interval.it_value.tv_sec = 0;
     interval.it_value.tv_usec = 500;
     if (setitimer(ITIMER_REAL, &interval, nullptr) != 0) {

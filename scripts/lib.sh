@@ -1,4 +1,7 @@
 # Shared by ./demo, ./run-tests and .ci/run: Debian packages and builds.
+# shellcheck shell=bash
+# The package lists are read by the scripts that source this file.
+# shellcheck disable=SC2034
 
 # Packages every host build, test and demo needs.
 HOST_PACKAGES=(
@@ -9,6 +12,9 @@ HOST_PACKAGES=(
   iproute2 iputils-ping util-linux procps
   python3-aiohttp libjs-dygraphs chromium chromium-driver python3-selenium
 )
+# Extra packages of the lint stage (scripts/lint). The clang tools are pinned
+# to one version: another formats differently.
+LINT_PACKAGES=(clang-format-14 clang-tidy-14 shellcheck black flake8)
 # Extra packages of the fuzz build (clang and its libFuzzer runtime).
 FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev)
 # Extra packages of the cross build for the board.

@@ -1,9 +1,11 @@
 # The package stage of ./run-tests: Debian packages for the board (armhf)
 # and the development machine (amd64), then their checks.
+# shellcheck shell=bash
 
 # Extra packages that building and checking the packages needs: CPack's
 # dependency list comes from dpkg-shlibdeps (dpkg-dev, file), the manual
 # pages are checked with groff, the example units with systemd-analyze.
+# shellcheck disable=SC2034  # read by ./run-tests, which sources this file
 PACKAGE_PACKAGES=(dpkg-dev file groff-base gzip systemd)
 
 # Where the packages of both architectures are gathered.

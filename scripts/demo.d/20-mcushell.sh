@@ -24,7 +24,7 @@ mcushell() {
   local input=$1; shift
   rm -rf "$state"
   local status=0 out
-  out=$(sim/board run --state "$state" ${board_options:-} -- mcushell "$@" <<<"$input") || status=$?
+  out=$(sim/board run --state "$state" ${board_options:+"$board_options"} -- mcushell "$@" <<<"$input") || status=$?
   # The only thing mcushell prints in a session is the prompt after an empty line.
   [ -z "$out" ] || printf 'mcushell printed: %q\n' "$out"
   printf '[exit status %d]\n' "$status"

@@ -19,15 +19,15 @@ publisher_addr=fe80::0:ff:fe00:1             # nan0 of the publisher, 02:00:00:0
 pids=()
 
 cleanup() {
-  local pid side
+  local pid side left
   for pid in "${pids[@]}"; do
     kill "$pid" 2>/dev/null || true
     wait "$pid" 2>/dev/null || true
   done
-  # Whatever an interrupted run left in the boards' namespaces.
+  # Whatever an interrupted run left in the boards' namespaces (one pid a line).
   for side in a b; do
-    pid=$(ip netns pids "$net-$side" 2>/dev/null) || continue
-    [ -z "$pid" ] || kill -KILL $pid 2>/dev/null || true
+    mapfile -t left < <(ip netns pids "$net-$side" 2>/dev/null)
+    [ ${#left[@]} -eq 0 ] || kill -KILL "${left[@]}" 2>/dev/null || true
   done
   # A service that the publisher's end command did not stop (a failed run).
   if [ -s "$state/service.pid" ] && ! grep -q '^stopped' "$state/service.log" 2>/dev/null; then

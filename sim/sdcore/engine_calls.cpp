@@ -337,9 +337,8 @@ int engine::datapath_rsp(void *data_path_record)
     } else if (call_rejected_locked("dns_datapath_rsp")) {
         pthread_mutex_unlock(&mutex_);
         return -EPERM;
-    } else if (service_by_slot(slot) == nullptr) {
-        rc = -ENOENT;
-    } else if (path == nullptr || path->initiator || path->state != ndp_state::indicated) {
+    } else if (service_by_slot(slot) == nullptr || path == nullptr || path->initiator ||
+               path->state != ndp_state::indicated) {
         rc = -ENOENT;
     } else {
         if (sec_type != path->sec_type) {

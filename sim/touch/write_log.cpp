@@ -96,7 +96,7 @@ std::string write_log_line(double now, const AttrInfo &attr, int channel, std::s
 WriteLog::~WriteLog()
 {
     if (file_ != nullptr)
-        std::fclose(file_);
+        static_cast<void>(std::fclose(file_)); // each line was flushed when written
 }
 
 int WriteLog::open(const std::string &path)
@@ -111,7 +111,9 @@ void WriteLog::record(double now, const AttrInfo &attr, int channel, std::string
     if (file_ == nullptr)
         return;
     const std::string line = write_log_line(now, attr, channel, text, result);
-    std::fwrite(line.data(), 1, line.size(), file_);
+    // The device took the write either way; a log that cannot keep up is
+    // the test's to notice, by the line it misses.
+    static_cast<void>(std::fwrite(line.data(), 1, line.size(), file_));
     std::fflush(file_);
 }
 

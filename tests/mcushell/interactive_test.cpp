@@ -48,8 +48,8 @@ Session run_session(RecordingSink &sink, const std::string &input)
     size_t out_size = 0;
     std::FILE *out = open_memstream(&out_data, &out_size);
     const int result = run_interactive(sink, in, out);
-    std::fclose(in);
-    std::fclose(out);
+    static_cast<void>(std::fclose(in));
+    EXPECT_EQ(std::fclose(out), 0); // out_data is whole only after this
     Session session{result, std::string(out_data, out_size)};
     std::free(out_data);
     return session;

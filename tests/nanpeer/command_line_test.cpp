@@ -21,6 +21,7 @@ parse_outcome parse(std::initializer_list<const char *> words)
     std::vector<std::string> storage{"nanpeer"};
     storage.insert(storage.end(), words.begin(), words.end());
     std::vector<char *> argv;
+    argv.reserve(storage.size() + 1);
     for (std::string &word : storage) {
         argv.push_back(word.data());
     }

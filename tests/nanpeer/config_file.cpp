@@ -71,7 +71,7 @@ void remove_member(json_object *document, const std::string &path)
 
 std::string write_config(json_object *document)
 {
-    const std::string path = test_folder() + "/nanpeer.json";
+    std::string path = test_folder() + "/nanpeer.json";
     json_object_to_file(path.c_str(), document);
     return path;
 }

@@ -149,10 +149,10 @@ struct failure_case {
 TEST_F(config_test, each_failure_ends_its_pass_with_its_own_message)
 {
     const auto text = [](const char *value) { return json_object_new_string(value); };
-    const auto set = [](std::string path, json_object *value) {
+    const auto set = [](const std::string &path, json_object *value) {
         return [path, value](json_object *document) { set_member(document, path, value); };
     };
-    const auto drop = [](std::string path) {
+    const auto drop = [](const std::string &path) {
         return [path](json_object *document) { remove_member(document, path); };
     };
     const std::string p1 = "dns_sd_record.publish1.";
@@ -347,6 +347,8 @@ TEST(config_values, cvert_text_info_examples_and_overflow)
         {"3 abc|0x2 de", {0x03, 'a', 'b', 'c', 0x02, 'd', 'e'}},
         {"300 a", {0x2C, 'a'}},
         {"0X1F a", {0x00, 'a'}},
+        {"0x1ff a", {0xFF, 'a'}},
+        {"0x a", {0x00, 'a'}},
         {"abc", {0x00}},
         {"  ||  ", {}},
     };

@@ -116,7 +116,7 @@ std::vector<uint8_t> bytes_at(const void *pointer, std::size_t size)
     return std::vector<uint8_t>(first, first + size);
 }
 
-int record(recorded_call call)
+int record(const recorded_call &call)
 {
     double_state &s = state();
     std::function<void(const recorded_call &)> observer;

@@ -23,7 +23,7 @@ struct call_log {
             std::lock_guard<std::mutex> lock(mutex);
             if (FILE *out = std::fopen(file.c_str(), "ae")) {
                 std::fprintf(out, "%s %ld %d\n", call.name.c_str(), call.number, call.flag);
-                std::fclose(out);
+                static_cast<void>(std::fclose(out));
             }
         });
     }

@@ -11,7 +11,7 @@ public:
     ~CapturedFile()
     {
         if (file_ != nullptr)
-            std::fclose(file_);
+            static_cast<void>(std::fclose(file_));
         std::free(data_);
     }
     CapturedFile(const CapturedFile &) = delete;

@@ -83,7 +83,7 @@ std::string AttrDir::get(AttrGroup group, const char *name) const
 
 void AttrDir::remove(AttrGroup group, const char *name) const
 {
-    ::remove(path(group, name).c_str());
+    static_cast<void>(::remove(path(group, name).c_str()));
 }
 
 void AttrDir::make_unreadable(AttrGroup group, const char *name) const

@@ -71,7 +71,7 @@ private:
             if (::read(mbias_.get(), written, sizeof written - 1) <= 0 ||
                 strcmp(written, "stop") == 0)
                 return;
-            last_mbias_ = atoi(written);
+            last_mbias_ = static_cast<int>(std::strtol(written, nullptr, 10));
             offer(last_mbias_);
         }
     }

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <mutex>
@@ -157,7 +158,9 @@ protected:
     {
         publisher_.reset();
         subscriber_.reset();
-        ASSERT_EQ(std::system((std::string("rm -rf ") + folder_).c_str()), 0);
+        std::error_code error;
+        std::filesystem::remove_all(folder_, error);
+        ASSERT_FALSE(error) << error.message();
     }
 
     engine_config config(const mac_address &mac, const char *faults = "")

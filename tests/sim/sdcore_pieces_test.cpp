@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <unistd.h>
@@ -185,8 +186,9 @@ protected:
     }
     void TearDown() override
     {
-        const std::string command = std::string("rm -rf ") + folder_;
-        ASSERT_EQ(std::system(command.c_str()), 0);
+        std::error_code error;
+        std::filesystem::remove_all(folder_, error);
+        ASSERT_FALSE(error) << error.message();
     }
     char folder_[64];
 };

@@ -7,6 +7,9 @@ sys.path.insert(0, os.path.dirname(os.path.realpath(__file__)))
 
 import boardtest  # noqa: E402
 
+# Fixtures of the helper modules, for the test files that use them.
+pytest_plugins = ["padprobe_board"]
+
 
 def pytest_configure(config):
     config.addinivalue_line("markers", "slow: takes more than a few seconds")

@@ -1,6 +1,6 @@
 """padprobe against a controller that fails: a missing attribute, a refused
 write, a read that fails."""
-from padprobe_board import ACK, DEVICE, cjson, got, probe  # noqa: F401
+from padprobe_board import ACK, DEVICE, cjson, got
 
 
 def test_missing_attribute_reads_as_zero_and_serving_goes_on(probe):

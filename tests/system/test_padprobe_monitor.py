@@ -2,8 +2,10 @@
 field, and answers that never fall inside a frame."""
 import json
 
-from padprobe_board import ACK, SLOW, probe  # noqa: F401  (probe is a fixture)
-from padlink.stream import SequenceChecker  # noqa: E402  (found through padprobe_board)
+from padprobe_board import ACK, SLOW
+
+# padlink is found through the path that padprobe_board adds.
+from padlink.stream import SequenceChecker
 
 # A reference frame checked byte by byte: channels 0 and 2, averages 1000
 # and 2000, baselines 1100 and 1990, snr_touch 5 over snr_noise 3.

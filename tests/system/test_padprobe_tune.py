@@ -1,6 +1,6 @@
 """padprobe's MBias auto-tune against channels modelled to converge, to be
 in tolerance already, to fail either way, and to oscillate."""
-from padprobe_board import SLOW, cjson, probe  # noqa: F401
+from padprobe_board import cjson
 
 FAILED = "[CAP][ERROR] ctc_tune_mbias MBias auto-tune @CH%d failed!!!\r\n\n"
 
