@@ -18,8 +18,6 @@
 
 #include "log.h"
 
-extern char **environ;
-
 namespace {
 
 // posix_spawnattr_t, destroyed on every path.

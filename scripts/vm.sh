@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # The vm stage of ./run-tests: the armhf package on the virtual board
 # (sim/vm), tested on it with labgrid (tests/vm).
 

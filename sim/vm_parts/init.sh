@@ -1,4 +1,6 @@
 #!/bin/busybox sh
+# busybox ash: shellcheck knows it as dash, the nearest shell it checks.
+# shellcheck shell=dash
 # /init of the virtual board. Mounts what a board's init mounts, loads the
 # modules listed in /etc/board-vm/modules in that order, then either runs
 # the one command of `sim/vm run` and powers off, or keeps a root shell on

@@ -50,7 +50,7 @@ int run_in_prepared_process(const std::string &command)
     caught.sa_handler = on_interrupt;
     sigemptyset(&caught.sa_mask);
     sigaction(SIGINT, &caught, nullptr);
-    std::signal(SIGHUP, SIG_IGN);
+    static_cast<void>(std::signal(SIGHUP, SIG_IGN));
     sigset_t blocked;
     sigemptyset(&blocked);
     sigaddset(&blocked, kResponseTimerSignal);
@@ -118,8 +118,8 @@ TEST(shell_command, commands_start_afresh_and_leave_the_callers_signals_alone)
     waitpid(child, &status, 0);
     const auto command_saw = signal_lines(own);
     const auto caller_had = signal_lines(parent);
-    std::remove(own.c_str());
-    std::remove(parent.c_str());
+    static_cast<void>(std::remove(own.c_str()));
+    static_cast<void>(std::remove(parent.c_str()));
     rmdir(folder);
     ASSERT_TRUE(WIFEXITED(status));
     if (WEXITSTATUS(status) == kSkip) {
