@@ -20,8 +20,9 @@ import sys
 import time
 
 from . import analysis, plot, record
-from .link import Link, LinkError, SerialTransport
+from .link import LinkError
 from .stream import SequenceChecker
+from .where import add_link_options, open_link
 
 CHANNELS = 9
 
@@ -133,23 +134,7 @@ def parse_args(argv):
         epilog=__doc__.split("\n", 1)[1],
         formatter_class=argparse.RawDescriptionHelpFormatter,
     )
-    where = parser.add_mutually_exclusive_group(required=True)
-    where.add_argument("--port", help="the serial port wired to the board's UART")
-    where.add_argument(
-        "--sim",
-        action="store_true",
-        help="run padprobe in the simulated board over a pty (needs root)",
-    )
-    parser.add_argument(
-        "--state", default="demo-out/board", help="the simulated board's state folder (with --sim)"
-    )
-    parser.add_argument(
-        "--board-option",
-        action="append",
-        default=[],
-        metavar="OPT",
-        help="an option for sim/board run, e.g. --board-option=--touch-do='noise 3'",
-    )
+    add_link_options(parser)
     parser.add_argument("--csv", help="where a monitor step writes its frames")
     parser.add_argument("--png", help="where a monitor step draws its channels")
     parser.add_argument(
@@ -174,14 +159,7 @@ def main(argv=None):
     options = parse_args(argv)
     board = None
     try:
-        if options.sim:
-            from .simboard import SimulatedBoard
-
-            board = SimulatedBoard(options.state, options.board_option).start()
-            link = board.link
-        else:
-            link = Link(SerialTransport(options.port))
-            # Only a freshly started tool greets; a running one is ready.
+        link, board = open_link(options)
         session = Session(link, options, board)
         for step in options.steps:
             session.run_step(step)

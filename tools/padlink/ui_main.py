@@ -5,7 +5,8 @@ import signal
 import sys
 
 from . import ui_guard
-from .link import Link, LinkError, SerialTransport
+from .link import LinkError
+from .where import add_link_options, open_link
 
 DEFAULT_LISTEN = "127.0.0.1:8765"
 
@@ -17,28 +18,12 @@ def parse_args(argv):
         "settings, tune, SNR, recording. It listens on loopback unless told "
         "otherwise; one page at a time controls the link.",
     )
-    where = parser.add_mutually_exclusive_group(required=True)
-    where.add_argument("--port", help="the serial port wired to the board's UART")
-    where.add_argument(
-        "--sim",
-        action="store_true",
-        help="run padprobe in the simulated board over a pty (needs root)",
-    )
+    add_link_options(parser)
     parser.add_argument(
         "--listen",
         default=DEFAULT_LISTEN,
         metavar="HOST:PORT",
         help=f"where the page is served (default {DEFAULT_LISTEN}; port 0 picks a free one)",
-    )
-    parser.add_argument(
-        "--state", default="demo-out/board", help="the simulated board's state folder (with --sim)"
-    )
-    parser.add_argument(
-        "--board-option",
-        action="append",
-        default=[],
-        metavar="OPT",
-        help="an option for sim/board run, e.g. --board-option=--touch-do='noise 3'",
     )
     options = parser.parse_args(argv)
     try:
@@ -71,13 +56,7 @@ def main(argv):
         return 1
     board = None
     try:
-        if options.sim:
-            from .simboard import SimulatedBoard
-
-            board = SimulatedBoard(options.state, options.board_option).start()
-            link = board.link
-        else:
-            link = Link(SerialTransport(options.port))
+        link, board = open_link(options)
         asyncio.run(serve(link, options))
         return 0
     except (LinkError, ValueError, OSError) as err:
