@@ -28,6 +28,7 @@
 #include <linux/vmalloc.h>
 
 #include "board_errno.h"
+#include "board_platform.h"
 
 #define CONSOLE_REQUEST		0
 #define CONSOLE_TEXT_SIZE	128
@@ -435,25 +436,13 @@ static struct platform_device *console_pdev;
 
 static int __init console_init(void)
 {
-	int err;
-
-	err = platform_driver_register(&console_driver);
-	if (err)
-		return err;
-	console_pdev = platform_device_register_simple("board-console",
-						       PLATFORM_DEVID_NONE,
-						       NULL, 0);
-	if (IS_ERR(console_pdev)) {
-		platform_driver_unregister(&console_driver);
-		return PTR_ERR(console_pdev);
-	}
-	return 0;
+	console_pdev = board_register_single(&console_driver);
+	return PTR_ERR_OR_ZERO(console_pdev);
 }
 
 static void __exit console_exit(void)
 {
-	platform_device_unregister(console_pdev);
-	platform_driver_unregister(&console_driver);
+	board_unregister_single(console_pdev, &console_driver);
 }
 
 module_init(console_init);

@@ -27,6 +27,7 @@
 #include <linux/uaccess.h>
 
 #include "board_errno.h"
+#include "board_platform.h"
 
 #define OTP_CALLS	1024
 
@@ -428,25 +429,13 @@ static struct platform_device *otp_pdev;
 
 static int __init otp_init(void)
 {
-	int err;
-
-	err = platform_driver_register(&otp_driver);
-	if (err)
-		return err;
-	otp_pdev = platform_device_register_simple("board-otp",
-						   PLATFORM_DEVID_NONE,
-						   NULL, 0);
-	if (IS_ERR(otp_pdev)) {
-		platform_driver_unregister(&otp_driver);
-		return PTR_ERR(otp_pdev);
-	}
-	return 0;
+	otp_pdev = board_register_single(&otp_driver);
+	return PTR_ERR_OR_ZERO(otp_pdev);
 }
 
 static void __exit otp_exit(void)
 {
-	platform_device_unregister(otp_pdev);
-	platform_driver_unregister(&otp_driver);
+	board_unregister_single(otp_pdev, &otp_driver);
 }
 
 module_init(otp_init);
