@@ -49,9 +49,32 @@ ensure_packages() {
     as_root dpkg --add-architecture armhf
   fi
   note "installing ${missing[*]}"
-  as_root apt-get update -q
-  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
-    "${missing[@]}"
+  apt_waiting update -q
+  apt_waiting install -y -q --no-install-recommends "${missing[@]}"
+}
+
+# apt_waiting ARGS...: apt-get ARGS as root, waiting up to APT_LOCK_WAIT
+# seconds (default 300) while another apt or dpkg holds its locks, as on a
+# machine that installs its updates when it boots. Any other failure ends
+# it at once.
+apt_waiting() {
+  local waited=0 limit=${APT_LOCK_WAIT:-300} log status
+  log=$(mktemp)
+  while :; do
+    status=0
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get "$@" 2>"$log" || status=$?
+    cat "$log" >&2
+    [ "$status" -ne 0 ] || break
+    if ! grep -q 'Could not get lock\|Unable to acquire the dpkg frontend lock\|Unable to lock' "$log" \
+        || [ "$waited" -ge "$limit" ]; then
+      rm -f "$log"
+      return "$status"
+    fi
+    [ "$waited" -gt 0 ] || note "apt is busy: waiting up to ${limit} s for its lock"
+    sleep 5
+    waited=$((waited + 5))
+  done
+  rm -f "$log"
 }
 
 # build_preset name: configure and build one CMake preset.

@@ -2,19 +2,27 @@
 # The vm stage of ./run-tests: the armhf package on the virtual board
 # (sim/vm), tested on it with labgrid (tests/vm).
 
+# vm_package: the armhf board-tools package and the simulated libsdcore in
+# a tree of their own without the unit tests (the armhf stage's tree has
+# them), so that the stage alone builds only what the board gets. sim/vm
+# calls this too when it finds no package.
+vm_package() {
+  ensure_packages cmake ninja-build pkg-config "${ARMHF_PACKAGES[@]}" "${PACKAGE_PACKAGES[@]}"
+  note "build: armhf package without tests (build-vm/armhf)"
+  cmake --preset armhf -B build-vm/armhf -DBOARD_BUILD_TESTS=OFF >/dev/null
+  cmake --build build-vm/armhf
+  rm -rf build-vm/armhf/packages
+  (cd build-vm/armhf && cpack >/dev/null)
+  ls build-vm/armhf/packages/board-tools_*_armhf.deb
+}
+
 # vm_tests [DEB]: the image with the armhf board-tools package DEB (built
 # here when not given), then the on-board tests.
 vm_tests() {
   local deb=${1:-}
   local sdcore=build-armhf/lib/sdcore-sim/libsdcore.so
   if [ -z "$deb" ]; then
-    # A tree of its own without the unit tests (the armhf stage's), so that
-    # the stage alone builds only what the package and the image hold.
-    note "build: armhf package without tests (build-vm/armhf)"
-    cmake --preset armhf -B build-vm/armhf -DBOARD_BUILD_TESTS=OFF >/dev/null
-    cmake --build build-vm/armhf
-    rm -rf build-vm/armhf/packages
-    (cd build-vm/armhf && cpack >/dev/null)
+    vm_package
     deb=$(echo build-vm/armhf/packages/board-tools_*_armhf.deb)
     sdcore=build-vm/armhf/lib/sdcore-sim/libsdcore.so
   fi

@@ -137,25 +137,69 @@ def fetch_runtime():
     return debs
 
 
-def find_package(explicit=None):
-    """The armhf board-tools package: the given one, or the newest built."""
+# Where the trees that hold an armhf package and simulated libsdcore are:
+# the package stage's (dist/ from build-armhf/), the armhf preset's, and the
+# one that sim/vm and the vm stage build for themselves.
+PACKAGE_TREES = [
+    (os.path.join(REPO, "dist"), os.path.join(REPO, "build-armhf")),
+    (os.path.join(REPO, "build-armhf", "packages"), os.path.join(REPO, "build-armhf")),
+    (os.path.join(REPO, "build-vm", "armhf", "packages"), os.path.join(REPO, "build-vm", "armhf")),
+]
+SDCORE = os.path.join("lib", "sdcore-sim", "libsdcore.so")
+
+
+def _built_packages():
+    """(package, its tree) for every armhf board-tools package built here."""
+    found = []
+    for folder, tree in PACKAGE_TREES:
+        for deb in glob.glob(os.path.join(folder, "board-tools_*_armhf.deb")):
+            found.append((deb, tree))
+    return found
+
+
+def build_package():
+    """Builds the armhf package and simulated libsdcore in build-vm/armhf/
+    (the vm stage's tree), installing the cross toolchain when missing."""
+    say("no armhf board-tools package here: building one in build-vm/armhf/")
+    script = "source scripts/lib.sh && source scripts/packages.sh && source scripts/vm.sh && vm_package"
+    proc = subprocess.run(["bash", "-c", script], cwd=REPO, stdout=sys.stderr)
+    if proc.returncode != 0:
+        raise ImageError("building the armhf package failed (output above)")
+
+
+def find_package(explicit=None, build=True):
+    """The armhf board-tools package: the given one, or the newest built,
+    built first when there is none (unless `build` is false)."""
     if explicit:
         if not os.path.isfile(explicit):
             raise ImageError(f"{explicit}: no such package")
         return explicit
-    found = glob.glob(os.path.join(REPO, "dist", "board-tools_*_armhf.deb")) + glob.glob(
-        os.path.join(REPO, "build-armhf", "packages", "board-tools_*_armhf.deb")
-    )
+    found = _built_packages()
+    if not found and build:
+        build_package()
+        found = _built_packages()
     if not found:
         raise ImageError(
-            "no armhf board-tools package: run `./run-tests package` "
-            "(or `cmake --build --preset armhf && cpack --preset armhf`)"
+            "no armhf board-tools package: run `./run-tests package` or `sim/vm build`"
         )
-    return max(found, key=os.path.getmtime)
+    return max(found, key=lambda item: os.path.getmtime(item[0]))[0]
 
 
-def find_sdcore(explicit=None):
-    path = explicit or os.path.join(REPO, "build-armhf", "lib", "sdcore-sim", "libsdcore.so")
+def find_sdcore(explicit=None, package=None):
+    """The armhf simulated libsdcore: the given one, else the one built in
+    the same tree as `package`, else any built."""
+    if explicit:
+        if not os.path.isfile(explicit):
+            raise ImageError(f"{explicit}: the armhf simulated libsdcore is not built")
+        return explicit
+    trees = [tree for deb, tree in _built_packages() if deb == package]
+    trees += [tree for _, tree in PACKAGE_TREES]
+    for tree in trees:
+        path = os.path.join(tree, SDCORE)
+        if os.path.isfile(path):
+            return path
+    build_package()
+    path = os.path.join(REPO, "build-vm", "armhf", SDCORE)
     if not os.path.isfile(path):
         raise ImageError(f"{path}: the armhf simulated libsdcore is not built")
     return path
@@ -218,7 +262,7 @@ def build(image_dir=IMAGE_DIR, package=None, sdcore=None, modules=None):
     kernel = fetch_kernel()
     debs = fetch_runtime()
     package = find_package(package)
-    sdcore = find_sdcore(sdcore)
+    sdcore = find_sdcore(sdcore, package)
     ours = board_modules(modules)
 
     root = os.path.join(image_dir, "root")

@@ -29,7 +29,7 @@ def qemu_argv(kernel, initrd, uart_socket=None):
         "-cpu",
         "cortex-a15",
         "-smp",
-        "1",
+        "2",
         "-m",
         "256M",
         "-nic",
@@ -69,7 +69,8 @@ def ensure_image(args):
         if not os.path.exists(initrd):
             raise image.ImageError(f"{initrd} is not built: run `sim/vm build`")
         return kernel, initrd
-    inputs = [image.find_package(args.package), image.find_sdcore(args.sdcore)]
+    package = image.find_package(args.package)
+    inputs = [package, image.find_sdcore(args.sdcore, package)]
     inputs += [os.path.join(image.HERE, name) for name in ("init.sh", "image.py")]
     inputs += args.module or glob.glob(os.path.join(image.REPO, "sim", "kmod", "*.[ch]"))
     if args.build == "always" or _stale(initrd, inputs) or not os.path.exists(kernel):
