@@ -18,8 +18,15 @@ vm_package() {
   ls build-vm/armhf/packages/board-tools_*_armhf.deb
 }
 
-# vm_tests [DEB]: the image with the armhf board-tools package DEB (built
-# here when not given), then the on-board tests.
+# vm_tests [DEB]: the on-board tests with the armhf board-tools package DEB
+# (built here when not given), on the virtual board twice over:
+# - as itself (tests/vm/qemu.yaml): the image with the package built in and
+#   the drivers' test controls; the tests marked virtual_board, which only
+#   it can run;
+# - as a board in a lab (tests/vm/board.yaml turned to the bench that
+#   `sim/vm bench` sets up): the Debian image with systemd, serial ports on
+#   this machine, power by command, the package installed by the lab's
+#   strategy; every test that a real board runs.
 vm_tests() {
   local deb=${1:-}
   local sdcore=build-armhf/lib/sdcore-sim/libsdcore.so
@@ -28,8 +35,16 @@ vm_tests() {
     deb=$(echo build-vm/armhf/packages/board-tools_*_armhf.deb)
     sdcore=build-vm/armhf/lib/sdcore-sim/libsdcore.so
   fi
+  local pytest=(/usr/bin/python3 -m pytest -q -p no:cacheprovider -rs)
   note "vm: image with $deb"
   sim/vm build --package "$deb" --sdcore "$sdcore"
-  note "vm: on-board tests"
-  /usr/bin/python3 -m pytest -q -p no:cacheprovider --lg-env tests/vm/qemu.yaml tests/vm
+  note "vm: on-board tests on the virtual board (qemu.yaml), those that need its test controls"
+  "${pytest[@]}" --lg-env tests/vm/qemu.yaml -m virtual_board tests/vm
+  local bench=build-vm/bench status=0
+  note "vm: the virtual board as a board in a lab (board.yaml on $bench)"
+  sim/vm bench down "$bench" 2>/dev/null || true
+  sim/vm bench up "$bench" --lab-env tests/vm/board.yaml --package "$deb" --sdcore "$sdcore"
+  "${pytest[@]}" --lg-env "$bench/env.yaml" tests/vm || status=$?
+  sim/vm bench down "$bench"
+  return "$status"
 }

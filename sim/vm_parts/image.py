@@ -64,8 +64,9 @@ RUNTIME_PACKAGES = [
 
 # The kernel's own modules that the board needs (their dependencies follow
 # from each module's depends=): padprobe's USB serial line behind an xHCI
-# controller, and veth for the NAN tests' two network namespaces.
-KERNEL_MODULES = ["xhci_pci", "ftdi_sio", "veth"]
+# controller, veth for the NAN radio between the two boards' network
+# namespaces, and the virtio console of the second board.
+KERNEL_MODULES = ["xhci_pci", "ftdi_sio", "veth", "virtio_mmio", "virtio_console"]
 
 # Left out of the initramfs: documentation, locales, character set
 # converters, and the packages' maintainer leftovers.
@@ -282,6 +283,10 @@ def build(image_dir=IMAGE_DIR, package=None, sdcore=None, modules=None):
     shutil.copy(sdcore, os.path.join(root, "usr", "lib", "libsdcore.so"))
     os.makedirs(os.path.join(root, "usr", "sbin"), exist_ok=True)
     shutil.copy(os.path.join(REPO, "sim", "nan", "bin", "iw"), os.path.join(root, "usr/sbin/iw"))
+    # The radio between the two boards, set up by init (sim/vm_parts/radio.sh).
+    os.makedirs(os.path.join(root, "usr", "lib", "board-vm"), exist_ok=True)
+    shutil.copy(os.path.join(HERE, "radio.sh"), os.path.join(root, "usr", "lib", "board-vm", "radio"))
+    os.chmod(os.path.join(root, "usr", "lib", "board-vm", "radio"), 0o755)
 
     available = modinfo.index_modules(kernel["KERNEL_MODULES"])
     order = modinfo.load_order(KERNEL_MODULES, available)
@@ -300,6 +305,7 @@ def build(image_dir=IMAGE_DIR, package=None, sdcore=None, modules=None):
     os.makedirs(os.path.join(root, "etc", "board-vm"), exist_ok=True)
     with open(os.path.join(root, "etc", "board-vm", "modules"), "w") as f:
         f.write("".join(line + "\n" for line in lines))
+    shutil.copy(os.path.join(HERE, "layer", "etc", "board-vm", "radio.env"), os.path.join(root, "etc", "board-vm"))
 
     shutil.copy(os.path.join(HERE, "init.sh"), os.path.join(root, "init"))
     os.chmod(os.path.join(root, "init"), 0o755)
