@@ -105,7 +105,9 @@ def test_nanpeer_publishes_as_a_service_and_stops_in_time(systemd, peer):
     subscriber = {
         "bin_path": dict(config["bin_path"], iw={"iw_path": peer_radio.iw}),
         "basic": {"mac_addr": peer_radio.mac},
-        "dns_sd_record": {"subscribe": {"subscribe_id": 1, "service_name": service}},
+        "dns_sd_record": {
+            "subscribe": {"subscribe_id": 1, "service_name": service, "security": "open"}
+        },
     }
     since = board.check("date +%s")
     board.check("systemctl start nanpeer.service")
