@@ -208,7 +208,7 @@ def board_lab_env(lab, lab_dir, folder, package):
     for name, target in lab.get("targets", {}).items():
         resources = []
         for item in _items(target.get("resources", [])):
-            (cls, args), = item.items()
+            ((cls, args),) = item.items()
             args = dict(args or {})
             if cls in ("USBSerialPort", "RawSerialPort", "SerialPort"):
                 port = ports.get((name, args.get("name", "console")))
@@ -221,7 +221,7 @@ def board_lab_env(lab, lab_dir, folder, package):
             resources.append(item)
         drivers = []
         for item in _items(target.get("drivers", [])):
-            (cls, args), = item.items()
+            ((cls, args),) = item.items()
             if cls.endswith("PowerDriver"):
                 on = f"{SIM_VM} power on {folder}" if name == "main" else "true"
                 off = f"{SIM_VM} power off {folder}" if name == "main" else "true"
@@ -247,4 +247,3 @@ def main(args):
     if args.state == "up":
         return up(args.dir, args.sdcore, args.module, args.lab_env, args.package)
     return down(args.dir)
-

@@ -162,12 +162,18 @@ def _build_root(folder, path):
     kernel = image.fetch_kernel()
     initrd = os.path.join(work, "boot.cpio")
     build_boot_initrd(initrd, kernel, ours=[], layer=None)
-    argv = qemu_argv(kernel["KERNEL_VMLINUZ"], initrd, raw, snapshot=False, extra_append="board_stage2=1")
+    argv = qemu_argv(
+        kernel["KERNEL_VMLINUZ"], initrd, raw, snapshot=False, extra_append="board_stage2=1"
+    )
     log = os.path.join(work, "stage2.log")
     with open(log, "wb") as out:
-        proc = subprocess.run(argv + ["-serial", "stdio", "-monitor", "none"],
-                              stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.STDOUT,
-                              timeout=3600)
+        proc = subprocess.run(
+            argv + ["-serial", "stdio", "-monitor", "none"],
+            stdin=subprocess.DEVNULL,
+            stdout=out,
+            stderr=subprocess.STDOUT,
+            timeout=3600,
+        )
     with open(log, "rb") as f:
         console = f.read()
     if proc.returncode != 0 or STAGE2_OK not in console:
@@ -217,9 +223,14 @@ def build_layer(folder, sdcore):
     os.makedirs(os.path.join(folder, "usr", "lib"), exist_ok=True)
     shutil.copy(sdcore, os.path.join(folder, "usr", "lib", "libsdcore.so"))
     os.makedirs(os.path.join(folder, "usr", "sbin"), exist_ok=True)
-    shutil.copy(os.path.join(image.REPO, "sim", "nan", "bin", "iw"), os.path.join(folder, "usr", "sbin", "iw"))
+    shutil.copy(
+        os.path.join(image.REPO, "sim", "nan", "bin", "iw"),
+        os.path.join(folder, "usr", "sbin", "iw"),
+    )
     os.makedirs(os.path.join(folder, "usr", "lib", "board-vm"), exist_ok=True)
-    shutil.copy(os.path.join(HERE, "radio.sh"), os.path.join(folder, "usr", "lib", "board-vm", "radio"))
+    shutil.copy(
+        os.path.join(HERE, "radio.sh"), os.path.join(folder, "usr", "lib", "board-vm", "radio")
+    )
     os.makedirs(os.path.join(folder, "etc", "profile.d"), exist_ok=True)
     with open(os.path.join(folder, "etc", "profile.d", "board-vm-radio.sh"), "w") as f:
         f.write("# The simulated NAN library's settings for the consoles' shells.\n")

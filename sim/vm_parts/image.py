@@ -164,7 +164,9 @@ def build_package():
     """Builds the armhf package and simulated libsdcore in build-vm/armhf/
     (the vm stage's tree), installing the cross toolchain when missing."""
     say("no armhf board-tools package here: building one in build-vm/armhf/")
-    script = "source scripts/lib.sh && source scripts/packages.sh && source scripts/vm.sh && vm_package"
+    script = (
+        "source scripts/lib.sh && source scripts/packages.sh && source scripts/vm.sh && vm_package"
+    )
     proc = subprocess.run(["bash", "-c", script], cwd=REPO, stdout=sys.stderr)
     if proc.returncode != 0:
         raise ImageError("building the armhf package failed (output above)")
@@ -285,7 +287,9 @@ def build(image_dir=IMAGE_DIR, package=None, sdcore=None, modules=None):
     shutil.copy(os.path.join(REPO, "sim", "nan", "bin", "iw"), os.path.join(root, "usr/sbin/iw"))
     # The radio between the two boards, set up by init (sim/vm_parts/radio.sh).
     os.makedirs(os.path.join(root, "usr", "lib", "board-vm"), exist_ok=True)
-    shutil.copy(os.path.join(HERE, "radio.sh"), os.path.join(root, "usr", "lib", "board-vm", "radio"))
+    shutil.copy(
+        os.path.join(HERE, "radio.sh"), os.path.join(root, "usr", "lib", "board-vm", "radio")
+    )
     os.chmod(os.path.join(root, "usr", "lib", "board-vm", "radio"), 0o755)
 
     available = modinfo.index_modules(kernel["KERNEL_MODULES"])
@@ -305,7 +309,10 @@ def build(image_dir=IMAGE_DIR, package=None, sdcore=None, modules=None):
     os.makedirs(os.path.join(root, "etc", "board-vm"), exist_ok=True)
     with open(os.path.join(root, "etc", "board-vm", "modules"), "w") as f:
         f.write("".join(line + "\n" for line in lines))
-    shutil.copy(os.path.join(HERE, "layer", "etc", "board-vm", "radio.env"), os.path.join(root, "etc", "board-vm"))
+    shutil.copy(
+        os.path.join(HERE, "layer", "etc", "board-vm", "radio.env"),
+        os.path.join(root, "etc", "board-vm"),
+    )
 
     shutil.copy(os.path.join(HERE, "init.sh"), os.path.join(root, "init"))
     os.chmod(os.path.join(root, "init"), 0o755)

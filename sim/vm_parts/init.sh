@@ -35,6 +35,7 @@ ip link set lo up
 # the simulated library's settings for every shell.
 /usr/lib/board-vm/radio || echo "board-vm: the NAN radio is not up"
 set -a
+# shellcheck source=sim/vm_parts/layer/etc/board-vm/radio.env
 . /etc/board-vm/radio.env
 set +a
 

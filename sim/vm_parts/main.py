@@ -123,13 +123,21 @@ def debian_boot(args, workdir, command=None):
         system = os.path.join(layer, "etc", "systemd", "system")
         with open(os.path.join(layer, "etc", "board-vm", "command"), "w") as f:
             f.write(shlex.join(command) + "\n")
-        shutil.copy(os.path.join(image.HERE, "run-command.sh"), os.path.join(layer, "usr", "lib", "board-vm", "run-command"))
+        shutil.copy(
+            os.path.join(image.HERE, "run-command.sh"),
+            os.path.join(layer, "usr", "lib", "board-vm", "run-command"),
+        )
         os.chmod(os.path.join(layer, "usr", "lib", "board-vm", "run-command"), 0o755)
         with open(os.path.join(system, "board-vm-command.service"), "w") as f:
             f.write(COMMAND_UNIT)
-        os.symlink("../board-vm-command.service", os.path.join(system, "multi-user.target.wants", "board-vm-command.service"))
+        os.symlink(
+            "../board-vm-command.service",
+            os.path.join(system, "multi-user.target.wants", "board-vm-command.service"),
+        )
         os.symlink("/dev/null", os.path.join(system, "serial-getty@ttyAMA0.service"))
-        debian.build_boot_initrd(boot["initrd"], image.fetch_kernel(), image.board_modules(args.module), layer)
+        debian.build_boot_initrd(
+            boot["initrd"], image.fetch_kernel(), image.board_modules(args.module), layer
+        )
     return debian.qemu_argv(boot["kernel"], boot["initrd"], boot["root"])
 
 
@@ -155,8 +163,10 @@ def cmd_shell(args):
             image.say(f"padprobe's UART: /dev/ttyUSB0 on the board, {relay.port} here")
         if args.systemd:
             argv += _uart_args(relay.socket_path) if relay else []
-            image.say("console on this terminal: log in as root (no password);"
-                      " leave with `poweroff` or Ctrl-A X")
+            image.say(
+                "console on this terminal: log in as root (no password);"
+                " leave with `poweroff` or Ctrl-A X"
+            )
         else:
             image.say("console on this terminal; leave with `poweroff -f` or Ctrl-A X")
             argv = qemu_argv(kernel, initrd, relay.socket_path if relay else None)
@@ -319,13 +329,19 @@ def parser():
     r.add_argument("command", nargs=argparse.REMAINDER)
     r.set_defaults(handler=cmd_run)
 
-    be = sub.add_parser("bench", help="the board's serial ports on this machine: `bench up|down DIR`")
+    be = sub.add_parser(
+        "bench", help="the board's serial ports on this machine: `bench up|down DIR`"
+    )
     be.add_argument("state", choices=["up", "down"])
     be.add_argument("dir", metavar="DIR", help="where the ports, power state and logs live")
     be.add_argument("--sdcore", metavar="SO", help="the armhf simulated libsdcore.so")
     be.add_argument("--module", metavar="KO", action="append", help="a device module (repeatable)")
-    be.add_argument("--lab-env", metavar="FILE", help="write DIR/env.yaml: this lab environment on the bench")
-    be.add_argument("--package", metavar="DEB", help="the package env.yaml names (default: the newest built)")
+    be.add_argument(
+        "--lab-env", metavar="FILE", help="write DIR/env.yaml: this lab environment on the bench"
+    )
+    be.add_argument(
+        "--package", metavar="DEB", help="the package env.yaml names (default: the newest built)"
+    )
     be.set_defaults(handler=bench.main)
     pw = sub.add_parser("power", help="switch the bench's board: `power on|off DIR`")
     pw.add_argument("state", choices=["on", "off"])

@@ -21,7 +21,7 @@ EXAMPLES = "/usr/share/doc/board-tools/examples"
 
 @pytest.fixture(scope="module")
 def systemd(board):
-    if board.run("test \"$(cat /proc/1/comm)\" = systemd")[0] != 0:
+    if board.run('test "$(cat /proc/1/comm)" = systemd')[0] != 0:
         pytest.skip("the board's init is not systemd")
     return board
 
@@ -76,7 +76,9 @@ def test_padprobe_serves_the_uart_as_a_service(systemd, board_uart, host_uart):
         assert sysfs(board, "chx_mbias", ch=3) == tuned["mbias"]
         # ...set the line to 1,500,000 baud and run the monitor's real-time
         # TX task: frames at 10 ms without gaps.
-        summary = re.search(r"^monitor: 5 s, (\d+) frames, (\d+) gaps .* (\d+) XOR errors", out, re.M)
+        summary = re.search(
+            r"^monitor: 5 s, (\d+) frames, (\d+) gaps .* (\d+) XOR errors", out, re.M
+        )
         assert summary, out
         frames, gaps, xor_errors = (int(n) for n in summary.groups())
         assert (gaps, xor_errors) == (0, 0) and frames >= 100, out
