@@ -28,10 +28,12 @@ ARMHF_PACKAGES=(
 # Extra packages of the virtual board (sim/vm, the vm stage): QEMU, the
 # initramfs archiver, labgrid and its pytest plugin, readelf (binutils) for
 # the image's library check, make and the C cross compiler for the device
-# modules (sim/kmod/build), mmdebstrap and mke2fs for the Debian root file
-# system that the board boots with systemd.
+# modules (sim/kmod/build), mmdebstrap (gpg for its check of the archive's
+# keys) and mke2fs for the Debian root file system that the board boots
+# with systemd.
 VM_PACKAGES=(
-  qemu-system-arm cpio python3-labgrid binutils make gcc-arm-linux-gnueabihf mmdebstrap e2fsprogs
+  qemu-system-arm cpio python3-labgrid binutils make gcc-arm-linux-gnueabihf
+  mmdebstrap gpg e2fsprogs
 )
 
 note() { printf '\n== %s\n' "$*" >&2; }

@@ -172,6 +172,22 @@ def build_package():
         raise ImageError("building the armhf package failed (output above)")
 
 
+# Programs sim/vm runs, and which of VM_PACKAGES (scripts/lib.sh) brings them.
+TOOLS = ["qemu-system-arm", "cpio", "readelf", "make", "arm-linux-gnueabihf-gcc", "mmdebstrap"]
+
+
+def ensure_tools():
+    """Installs the virtual board's packages when a program it runs is missing."""
+    missing = [tool for tool in TOOLS if shutil.which(tool) is None]
+    if not missing:
+        return
+    say(f"missing {', '.join(missing)}: installing the virtual board's packages")
+    script = 'source scripts/lib.sh && ensure_packages "${VM_PACKAGES[@]}"'
+    proc = subprocess.run(["bash", "-c", script], cwd=REPO, stdout=sys.stderr)
+    if proc.returncode != 0:
+        raise ImageError("installing the virtual board's packages failed (output above)")
+
+
 def find_package(explicit=None, build=True):
     """The armhf board-tools package: the given one, or the newest built,
     built first when there is none (unless `build` is false)."""

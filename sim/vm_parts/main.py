@@ -353,6 +353,8 @@ def parser():
 def main(argv):
     args = parser().parse_args(argv)
     try:
+        if not (args.action == "power" or getattr(args, "state", None) == "down"):
+            image.ensure_tools()
         return args.handler(args)
     except (image.ImageError, image.modinfo.ModuleError) as err:
         image.say(str(err))

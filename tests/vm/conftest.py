@@ -66,10 +66,10 @@ def _interact_on_the_terminal(env):
 
     def interact(message):
         try:
-            with open("/dev/tty", "r+") as tty:
-                tty.write(f"\n{message} ")
-                tty.flush()
-                tty.readline()
+            with open("/dev/tty", "w") as out, open("/dev/tty") as answer:
+                out.write(f"\n{message} ")
+                out.flush()
+                answer.readline()
         except OSError as err:
             raise RuntimeError(f"{message}: no terminal to ask ({err})") from err
 

@@ -74,14 +74,17 @@ def test_padprobe_serves_the_uart_as_a_service(systemd, board_uart, host_uart):
         assert sysfs(board, "chx_mbias", ch=4) == 40
         assert tuned["type"] == "tune_mbias_ch" and tuned["ch"] == 3
         assert sysfs(board, "chx_mbias", ch=3) == tuned["mbias"]
-        # ...set the line to 1,500,000 baud and run the monitor's real-time
-        # TX task: frames at 10 ms without gaps.
+        # ...set the line to 1,500,000 baud and run the monitor: frames
+        # without gaps (how many a loaded emulated CPU manages is
+        # test_padprobe's business), sent by a real-time TX task, which
+        # padprobe would have replaced with a plain thread and said so.
         summary = re.search(
             r"^monitor: 5 s, (\d+) frames, (\d+) gaps .* (\d+) XOR errors", out, re.M
         )
         assert summary, out
         frames, gaps, xor_errors = (int(n) for n in summary.groups())
-        assert (gaps, xor_errors) == (0, 0) and frames >= 100, out
+        assert (gaps, xor_errors) == (0, 0) and frames > 0, out
+        assert "No real-time priority" not in journal(board, unit, since)
         assert answers(out)[-1]["type"] == "ack"
         assert board.check(f"systemctl is-active {unit}") == "active"
     finally:
