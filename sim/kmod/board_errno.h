@@ -52,8 +52,15 @@ static inline const char *board_errno_name(int err)
 }
 
 /*
- * Parses an errno given by name or as a number from 1 to MAX_ERRNO; a
- * trailing newline is allowed. Returns the positive errno, or 0 for text
+ * From 512 on the numbers are the kernel's own (ERESTARTSYS and the like):
+ * the system call layer never hands them to user space, where they would
+ * show as "Unknown error 512", so a device must not answer with one.
+ */
+#define BOARD_ERRNO_MAX	511
+
+/*
+ * Parses an errno given by name or as a number from 1 to BOARD_ERRNO_MAX;
+ * a trailing newline is allowed. Returns the positive errno, or 0 for text
  * that is neither.
  */
 static inline int board_errno_parse(const char *text)
@@ -68,7 +75,7 @@ static inline int board_errno_parse(const char *text)
 		if (strlen(names[i].name) == len &&
 		    !strncmp(names[i].name, text, len))
 			return names[i].value;
-	if (kstrtouint(text, 10, &value) || !value || value > MAX_ERRNO)
+	if (kstrtouint(text, 10, &value) || !value || value > BOARD_ERRNO_MAX)
 		return 0;
 	return value;
 }

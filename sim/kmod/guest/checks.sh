@@ -116,6 +116,9 @@ touch_checks() {
   check "get keeps ch_num" "$(ask get chx_mbias:0) $(attr chx_config/ch_num)" "20 8"
   check "key needs a channel" "$(ask get chx_mbias)" "error: bad key chx_mbias (name, or name:CH for chx_)"
   check "bad errno" "$(ask fail-read chx_mbias EFOO)" "error: unknown errno EFOO"
+  check "kernel-internal errno" "$(ask fail-read chx_mbias 512)" "error: unknown errno 512"
+  check "highest errno" "$(ask fail-write chx_mbias 511) $(write chx_config/chx_mbias 1)" "ok errno 511"
+  control restore chx_mbias
 
   write chx_config/ch_num 0 >/dev/null
   control touch 0 500 1500
@@ -193,6 +196,8 @@ otp_checks() {
   check "fail_read" "$(cat "$OR/fail_read") $(probe pread "$R" 0 1)" "EIO EIO"
   echo 0 >"$OR/fail_read"
   check "bad errno" "$(probe write "$OR/fail_write" EFOO)" EINVAL
+  check "kernel-internal errnos" "$(probe write "$OR/fail_write" 512) $(probe write "$OR/fail_read" 529) \
+$(probe write "$OR/fail_read" 4095) $(cat "$OR/fail_write" "$OR/fail_read" | tr '\n' ' ')" "EINVAL EINVAL EINVAL none none "
   check "calls" "$(tail -n 3 "$OR/calls" | tr '\n' ';')" "write 32 1 EBUSY;read 32 1 ok;read 0 1 EIO;"
   echo >"$OR/calls"
   check "calls emptied" "$(cat "$OR/calls")" ""
@@ -236,6 +241,8 @@ console_checks() {
   check "records after reset" "$(wc -c <"$K/records")" 516
   check "fail_all 2" "$(probe write "$K/fail_all" 2)" EINVAL
   check "fail call 0" "$(probe write "$K/fail_calls" 0)" EINVAL
+  check "kernel-internal errno" "$(probe write "$K/errno" 512) $(probe write "$K/errno" 4095) $(cat "$K/errno")" \
+    "EINVAL EINVAL ETIMEDOUT"
 }
 
 # Writers, readers and a file coming and going at once: no deadlock, no
