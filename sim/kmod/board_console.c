@@ -10,13 +10,19 @@
  * received, 129 bytes each), "calls" (one line a call), "fail_all",
  * "fail_calls", "errno" and "reset". Documented in
  * docs/board/kernel-console.md.
+ *
+ * The device's state belongs to the device and to every open file of
+ * /dev/console-ctrl: an unbind (sysfs or rmmod) marks it gone, and calls on
+ * files still open then answer ENODEV until their last close frees it.
  */
+#include <linux/atomic.h>
 #include <linux/build_bug.h>
 #include <linux/debugfs.h>
 #include <linux/device.h>
 #include <linux/err.h>
 #include <linux/fs.h>
 #include <linux/kernel.h>
+#include <linux/kref.h>
 #include <linux/miscdevice.h>
 #include <linux/module.h>
 #include <linux/mutex.h>
@@ -51,9 +57,12 @@ struct console_call {
 };
 
 struct console_dev {
+	/* Held by the bound device and by each open file of the device. */
+	struct kref ref;
 	struct miscdevice misc;
-	/* Serialises the calls, their log and the failure settings. */
+	/* Serialises the calls, their log, the failure settings and @gone. */
 	struct mutex lock;
+	bool gone;		/* unbound: open files answer ENODEV */
 	unsigned int calls;
 	/* The first CONSOLE_MAX_CALLS calls since the last reset. */
 	struct console_call *log;
@@ -65,11 +74,22 @@ struct console_dev {
 	int error;		/* positive errno of a failed call */
 };
 
-static struct console_dev *to_console(struct file *file)
-{
-	struct miscdevice *misc = file->private_data;
+static atomic_t console_claimed = ATOMIC_INIT(0);
 
-	return container_of(misc, struct console_dev, misc);
+static void console_free(struct kref *ref)
+{
+	struct console_dev *cd = container_of(ref, struct console_dev, ref);
+
+	vfree(cd->log);
+	mutex_destroy(&cd->lock);
+	kfree(cd);
+}
+
+static void console_put(void *cd)
+{
+	struct console_dev *d = cd;
+
+	kref_put(&d->ref, console_free);
 }
 
 static bool should_fail(const struct console_dev *cd, unsigned int call)
@@ -87,7 +107,7 @@ static bool should_fail(const struct console_dev *cd, unsigned int call)
 static long console_ioctl(struct file *file, unsigned int request,
 			  unsigned long arg)
 {
-	struct console_dev *cd = to_console(file);
+	struct console_dev *cd = file->private_data;
 	struct console_record record;
 	struct console_call *c = NULL;
 	bool has_record = false;
@@ -101,6 +121,10 @@ static long console_ioctl(struct file *file, unsigned int request,
 		has_record = true;
 
 	mutex_lock(&cd->lock);
+	if (cd->gone) {
+		mutex_unlock(&cd->lock);
+		return -ENODEV;
+	}
 	cd->calls++;
 	if (has_record && should_fail(cd, cd->calls))
 		answer = -cd->error;
@@ -120,21 +144,53 @@ static long console_ioctl(struct file *file, unsigned int request,
 	return answer;
 }
 
+static bool console_gone(struct console_dev *cd)
+{
+	bool gone;
+
+	mutex_lock(&cd->lock);
+	gone = cd->gone;
+	mutex_unlock(&cd->lock);
+	return gone;
+}
+
 /* The device has nothing to read and takes nothing by write(2). */
 static ssize_t console_read(struct file *file, char __user *ubuf,
 			    size_t count, loff_t *ppos)
 {
-	return 0;
+	return console_gone(file->private_data) ? -ENODEV : 0;
 }
 
 static ssize_t console_write(struct file *file, const char __user *ubuf,
 			     size_t count, loff_t *ppos)
 {
-	return -EINVAL;
+	return console_gone(file->private_data) ? -ENODEV : -EINVAL;
+}
+
+/*
+ * misc_open calls this under its lock, which misc_deregister takes too:
+ * the device is still registered, so its state is alive to take a hold on.
+ */
+static int console_open(struct inode *inode, struct file *file)
+{
+	struct miscdevice *misc = file->private_data;
+	struct console_dev *cd = container_of(misc, struct console_dev, misc);
+
+	kref_get(&cd->ref);
+	file->private_data = cd;
+	return 0;
+}
+
+static int console_release(struct inode *inode, struct file *file)
+{
+	console_put(file->private_data);
+	return 0;
 }
 
 static const struct file_operations console_fops = {
 	.owner = THIS_MODULE,
+	.open = console_open,
+	.release = console_release,
 	.unlocked_ioctl = console_ioctl,
 	.compat_ioctl = compat_ptr_ioctl,
 	.read = console_read,
@@ -367,14 +423,15 @@ static const struct file_operations reset_fops = {
 	.llseek = noop_llseek,
 };
 
-static void console_free_log(void *log)
+/* No new opens after this; calls on files still open answer ENODEV. */
+static void console_unbind(void *data)
 {
-	vfree(log);
-}
+	struct console_dev *cd = data;
 
-static void console_deregister(void *misc)
-{
-	misc_deregister(misc);
+	misc_deregister(&cd->misc);
+	mutex_lock(&cd->lock);
+	cd->gone = true;
+	mutex_unlock(&cd->lock);
 }
 
 static void console_debugfs_remove(void *dir)
@@ -389,17 +446,19 @@ static int console_probe(struct platform_device *pdev)
 	struct dentry *dir;
 	int err;
 
-	cd = devm_kzalloc(dev, sizeof(*cd), GFP_KERNEL);
+	cd = kzalloc(sizeof(*cd), GFP_KERNEL);
 	if (!cd)
 		return -ENOMEM;
+	kref_init(&cd->ref);
+	mutex_init(&cd->lock);
 	cd->error = EIO;
+	err = devm_add_action_or_reset(dev, console_put, cd);
+	if (err)
+		return err;
 	cd->log = vzalloc(array_size(CONSOLE_MAX_CALLS, sizeof(*cd->log)));
 	if (!cd->log)
 		return -ENOMEM;
-	err = devm_add_action_or_reset(dev, console_free_log, cd->log);
-	if (err)
-		return err;
-	err = devm_mutex_init(dev, &cd->lock);
+	err = board_claim_single(dev, &console_claimed);
 	if (err)
 		return err;
 
@@ -410,11 +469,14 @@ static int console_probe(struct platform_device *pdev)
 	err = misc_register(&cd->misc);
 	if (err)
 		return dev_err_probe(dev, err, "cannot add /dev/console-ctrl\n");
-	err = devm_add_action_or_reset(dev, console_deregister, &cd->misc);
+	err = devm_add_action_or_reset(dev, console_unbind, cd);
 	if (err)
 		return err;
 
-	/* Added last, so removed first. */
+	/*
+	 * Added last, so removed first; debugfs waits for the calls in progress
+	 * and lets no new one reach @cd once it has removed a file.
+	 */
 	dir = debugfs_create_dir("board_console", NULL);
 	debugfs_create_file("records", 0400, dir, cd, &records_fops);
 	debugfs_create_file("calls", 0400, dir, cd, &calls_fops);

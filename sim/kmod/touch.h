@@ -7,6 +7,7 @@
 #define TOUCH_H
 
 #include <linux/device.h>
+#include <linux/kref.h>
 #include <linux/mutex.h>
 #include <linux/types.h>
 
@@ -27,9 +28,13 @@ struct touch_log_entry {
 };
 
 struct touch_dev {
+	/* Held by the bound device and by each open control file. */
+	struct kref ref;
 	struct device *dev;
 	/* Serialises the model and the write log. */
 	struct mutex lock;
+	/* Unbound: calls answer ENODEV. Set under both locks. */
+	bool gone;
 	struct touch_model model;
 	/* A ring of the latest writes, oldest first from log_first. */
 	struct touch_log_entry *log;
@@ -37,12 +42,16 @@ struct touch_dev {
 	unsigned int log_count;
 	unsigned long log_dropped;
 	/*
-	 * Serialises taking attribute files away and back. Never held with
-	 * @lock: removing a file waits for its callbacks, which take @lock.
+	 * Serialises taking attribute files away and back. Never held while
+	 * taking away a file together with @lock: removing a file waits for
+	 * its callbacks, which take @lock.
 	 */
 	struct mutex missing_lock;
 	DECLARE_BITMAP(missing, TA_COUNT);
 };
+
+void touch_get(struct touch_dev *td);
+void touch_put(struct touch_dev *td);
 
 /* Takes an attribute's file away (missing) or puts it back. */
 int touch_set_missing(struct touch_dev *td, int attr, bool missing);

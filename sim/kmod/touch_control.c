@@ -277,6 +277,7 @@ static int control_open(struct inode *inode, struct file *file)
 	if (!cf)
 		return -ENOMEM;
 	cf->td = inode->i_private;
+	touch_get(cf->td);
 	mutex_init(&cf->lock);
 	file->private_data = cf;
 	return nonseekable_open(inode, file);
@@ -286,6 +287,7 @@ static int control_release(struct inode *inode, struct file *file)
 {
 	struct control_file *cf = file->private_data;
 
+	touch_put(cf->td);
 	mutex_destroy(&cf->lock);
 	kfree(cf);
 	return 0;
@@ -310,6 +312,10 @@ static ssize_t control_write(struct file *file, const char __user *ubuf,
 		return PTR_ERR(text);
 	rest = text;
 	mutex_lock(&cf->lock);
+	mutex_lock(&cf->td->lock);
+	if (cf->td->gone)
+		err = -ENODEV;
+	mutex_unlock(&cf->td->lock);
 	while (!err && (line = strsep(&rest, "\n")) != NULL) {
 		/* Nothing after the last newline: no line left. */
 		if (!rest && !*line)
@@ -378,6 +384,10 @@ static int writes_show(struct seq_file *s, void *unused)
 	unsigned int i;
 
 	mutex_lock(&td->lock);
+	if (td->gone) {
+		mutex_unlock(&td->lock);
+		return -ENODEV;
+	}
 	if (td->log_dropped)
 		seq_printf(s, "# %lu earlier writes dropped\n",
 			   td->log_dropped);
@@ -411,17 +421,31 @@ static int writes_show(struct seq_file *s, void *unused)
 static int writes_open(struct inode *inode, struct file *file)
 {
 	struct touch_dev *td = inode->i_private;
+	int err;
 
 	/* A guess: the file grows its buffer if the log grew meanwhile. */
-	return single_open_size(file, writes_show, td,
-				(READ_ONCE(td->log_count) + 1) * 96);
+	err = single_open_size(file, writes_show, td,
+			       (READ_ONCE(td->log_count) + 1) * 96);
+	if (!err)
+		touch_get(td);
+	return err;
+}
+
+/* Not inode->i_private: debugfs may have removed the file by now. */
+static int writes_release(struct inode *inode, struct file *file)
+{
+	struct seq_file *s = file->private_data;
+
+	touch_put(s->private);
+	return single_release(inode, file);
 }
 
 /* Any write empties the log. */
 static ssize_t writes_write(struct file *file, const char __user *ubuf,
 			    size_t count, loff_t *ppos)
 {
-	struct touch_dev *td = file_inode(file)->i_private;
+	struct seq_file *s = file->private_data;
+	struct touch_dev *td = s->private;
 
 	mutex_lock(&td->lock);
 	td->log_first = 0;
@@ -437,7 +461,7 @@ static const struct file_operations writes_fops = {
 	.read = seq_read,
 	.write = writes_write,
 	.llseek = seq_lseek,
-	.release = single_release,
+	.release = writes_release,
 };
 
 static void touch_control_remove(void *dir)

@@ -275,6 +275,107 @@ stress_checks() {
   check "after the stress" "$(names "$D/chx_config" | wc -w)" 9
 }
 
+PD=/sys/bus/platform/devices
+PDRV=/sys/bus/platform/drivers
+# error TEXT: the errno text of a failed shell redirection or cat, alone.
+error() { sed 's/.*: //'; }
+
+# Unbind and bind again with every kind of file open: an open file of the
+# unbound device answers ENODEV (debugfs' own EIO for a control), never
+# reaches freed state, and the device comes back fresh.
+lifecycle_checks() {
+  R=/sys/bus/nvmem/devices/otp_raw0/nvmem
+  exec 5<>/dev/console-ctrl 6</sys/kernel/debug/board_console/calls 7<>"$R" \
+    8</sys/kernel/debug/board_otp/otp_raw0/image 9</sys/kernel/debug/board_otp/otp_raw0/fail_read
+  check "console open" "$(probe ioctl '&5' 0 ver)" "ok 0"
+  echo board-console >"$PDRV/board-console/unbind"
+  echo board-otp >"$PDRV/board-otp/unbind"
+  check "console unbound" "$(probe ioctl '&5' 0 ver) $(probe rw '&5')" "ENODEV read ENODEV write ENODEV"
+  check "console gone" "$(test -e /dev/console-ctrl || echo gone) $(test -e "$K" || echo gone)" "gone gone"
+  check "console control unbound" "$(cat <&6 2>&1 | error)" "Input/output error"
+  check "nvmem unbound" "$(probe pread '&7' 0 4) $(probe pwrite '&7' 0 ff)" "ENODEV ENODEV"
+  check "otp controls unbound" "$(cat <&8 2>&1 | error) $(cat <&9 2>&1 | error)" \
+    "Input/output error Input/output error"
+  echo board-console >"$PDRV/board-console/bind"
+  echo board-otp >"$PDRV/board-otp/bind"
+  check "console bound again" "$(probe ioctl "$C" 0 ver) $(tr '\n' ';' <"$K/calls")" "ok 0 1 0 0;"
+  check "old console file" "$(probe ioctl '&5' 0 ver)" ENODEV
+  check "otp bound again" "$(probe pread "$R" 16 2) $(cat "$OR/fail_write")" "ok 2 00 00 none"
+  check "old nvmem file" "$(probe pread '&7' 0 4)" ENODEV
+  exec 5<&- 6<&- 7<&- 8<&- 9<&-
+
+  exec 5<"$D/chx_config/chx_mbias" 6<>"$TC" 7<"$TW"
+  write chx_config/chx_mbias 9 >/dev/null
+  echo 42010000.padprobe >"$PDRV/board-touch/unbind"
+  check "touch unbound" "$(cat <&5 2>&1 | error) $(test -e "$D/chx_config" || echo gone)" "No such device gone"
+  check "touch control unbound" "$( (echo noise 0 >&6) 2>&1 | error) $(cat <&7 2>&1 | error)" \
+    "Input/output error Input/output error"
+  echo 42010000.padprobe >"$PDRV/board-touch/bind"
+  check "touch bound again" "$(attr chx_config/chx_mbias) $(names "$D/etc_config")" \
+    "20 etc_enable etc_factor etc_interval etc_step "
+  check "old attribute file" "$(cat <&5 2>&1 | error)" "No such device"
+  exec 5<&- 6<&- 7<&-
+  check "control after rebind" "$(ask get chx_mbias:0)" 20
+
+  # A probe that fails (a second device bound through driver_override)
+  # leaves nothing behind, and the driver's own device stays as it was.
+  echo board-otp >"$PDRV/board-otp/unbind"
+  echo board-touch >"$PD/board-otp/driver_override"
+  check "second touch device" "$(probe write "$PDRV/board-touch/bind" board-otp)" EBUSY
+  echo board-console >"$PD/board-otp/driver_override"
+  check "second console device" "$(probe write "$PDRV/board-console/bind" board-otp)" EBUSY
+  printf '\n' >"$PD/board-otp/driver_override"
+  echo board-otp >"$PDRV/board-otp/bind"
+  echo board-console >"$PDRV/board-console/unbind"
+  echo board-otp >"$PD/board-console/driver_override"
+  check "second otp device" "$(probe write "$PDRV/board-otp/bind" board-console)" EBUSY
+  printf '\n' >"$PD/board-console/driver_override"
+  echo board-console >"$PDRV/board-console/bind"
+  check "after failed probes" "$(ask get chx_mbias:0) $(probe ioctl "$C" 0 x) $(probe pread "$R" 0 1)" \
+    "20 ok 0 ok 1 00"
+  check "each driver its own device" "$(readlink "$PD/board-otp/driver") $(readlink "$PD/board-console/driver")" \
+    "../../../bus/platform/drivers/board-otp ../../../bus/platform/drivers/board-console"
+}
+
+# Load and unload again and again while programs use the devices as the
+# tools do; an rmmod may find a file open (EAGAIN) and is tried again.
+cycle_checks() {
+  R=/sys/bus/nvmem/devices/otp_raw0/nvmem
+  : >/tmp/cycling
+  (
+    while [ -e /tmp/cycling ]; do
+      probe ioctl "$C" 0 ver >/dev/null
+      probe pread "$R" 0 16 >/dev/null
+      probe pwrite /sys/bus/nvmem/devices/otp_map0/nvmem 0 01 >/dev/null
+    done
+  ) &
+  (
+    while [ -e /tmp/cycling ]; do
+      echo 3 >"$D/chx_config/ch_num" 2>/dev/null
+      cat "$D/chx_config/chx_ave_data" "$D/common_config/snr_noise" >/dev/null 2>&1
+      echo "touch 3 100 5" >"$TC" 2>/dev/null
+    done
+  ) &
+  cycles=0
+  i=0
+  while [ $i -lt 20 ]; do
+    for m in board_console board_otp board_touch; do
+      tries=0
+      until rmmod $m 2>/dev/null || [ $tries -ge 50 ]; do
+        tries=$((tries + 1))
+      done
+      insmod /lib/board/$m.ko || echo "selftest: insmod $m failed"
+    done
+    [ -c /dev/console-ctrl ] && [ -e "$R" ] && [ -d "$D/chx_config" ] && cycles=$((cycles + 1))
+    i=$((i + 1))
+  done
+  rm /tmp/cycling
+  wait
+  check "load cycles with users" "$cycles" 20
+  check "modules after the cycles" "$(cut -d ' ' -f 1 /proc/modules | sort | tr '\n' ' ')" \
+    "board_console board_otp board_touch "
+}
+
 unload_checks() {
   exec 4<"$D/chx_config/chx_mbias"
   check "rmmod" "$(rmmod board_touch && rmmod board_otp && rmmod board_console && echo unloaded)" \
@@ -291,6 +392,8 @@ touch_checks
 otp_checks
 console_checks
 stress_checks
+lifecycle_checks
+cycle_checks
 unload_checks
 if dmesg | grep -q -E 'BUG|WARNING|Oops'; then
   failed=$((failed + 1))
