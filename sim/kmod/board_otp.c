@@ -12,6 +12,11 @@
  * "calls" lists each access that reached the driver. Documented in
  * docs/board/kernel-otp.md.
  *
+ * The module parameters word_size and stride give the views the access
+ * rules of a word-wide fuse controller (4 and 4 in the strict profile):
+ * then an offset off the stride or a count of part of a word is refused
+ * with EINVAL, as such drivers do.
+ *
  * The views' state belongs to the bound device and to every open control
  * file; an unbind marks it gone, and a call that still reaches it answers
  * ENODEV.
@@ -24,6 +29,7 @@
 #include <linux/kernel.h>
 #include <linux/kref.h>
 #include <linux/module.h>
+#include <linux/moduleparam.h>
 #include <linux/mutex.h>
 #include <linux/nvmem-provider.h>
 #include <linux/platform_device.h>
@@ -37,6 +43,14 @@
 
 #define OTP_CALLS	1024
 #define OTP_VIEWS	2
+
+static unsigned int word_size = 1;
+module_param(word_size, uint, 0444);
+MODULE_PARM_DESC(word_size, "Bytes a read or write must be a multiple of: 1, 2 or 4 (default 1)");
+
+static unsigned int stride = 1;
+module_param(stride, uint, 0444);
+MODULE_PARM_DESC(stride, "Bytes an offset must be a multiple of: 1, 2 or 4 (default 1)");
 
 struct otp_call {
 	bool write;
@@ -102,6 +116,8 @@ static int otp_check(const struct otp_view *v, unsigned int offset,
 	if (fault)
 		return -fault;
 	if (offset > v->size || bytes > v->size - offset)
+		return -EINVAL;
+	if (offset % stride || bytes % word_size)
 		return -EINVAL;
 	return 0;
 }
@@ -453,8 +469,8 @@ static int otp_add_view(struct device *dev, struct otp_view *v)
 		.reg_read = otp_reg_read,
 		.reg_write = otp_reg_write,
 		.size = v->size,
-		.word_size = 1,
-		.stride = 1,
+		.word_size = word_size,
+		.stride = stride,
 		.priv = v,
 	};
 	struct nvmem_device *nvmem;
@@ -543,8 +559,17 @@ static struct platform_driver otp_driver = {
 
 static struct platform_device *otp_pdev;
 
+static bool otp_size_ok(unsigned int bytes)
+{
+	return bytes == 1 || bytes == 2 || bytes == 4;
+}
+
 static int __init otp_init(void)
 {
+	if (!otp_size_ok(word_size) || !otp_size_ok(stride)) {
+		pr_err("board_otp: word_size and stride are 1, 2 or 4\n");
+		return -EINVAL;
+	}
 	otp_pdev = board_register_single(&otp_driver);
 	return PTR_ERR_OR_ZERO(otp_pdev);
 }

@@ -34,6 +34,10 @@ static unsigned int seed = 1;
 module_param(seed, uint, 0444);
 MODULE_PARM_DESC(seed, "Seed of the measurement noise (default 1)");
 
+static bool strict;
+module_param(strict, bool, 0444);
+MODULE_PARM_DESC(strict, "Refuse values wider than their register field (default off)");
+
 static atomic_t touch_claimed = ATOMIC_INIT(0);
 
 struct touch_dev_attr {
@@ -285,7 +289,7 @@ static int touch_probe(struct platform_device *pdev)
 	err = board_claim_single(dev, &touch_claimed);
 	if (err)
 		return err;
-	touch_model_init(&td->model, seed);
+	touch_model_init(&td->model, seed, strict);
 	platform_set_drvdata(pdev, td);
 	return touch_control_init(td);
 }

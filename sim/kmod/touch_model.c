@@ -23,41 +23,41 @@
 
 /*
  * Settings take any 32-bit value except where the hardware has a field of
- * fixed width: a channel index, the 6-bit MBias, and on/off flags.
+ * fixed width: a channel index, the 6-bit MBias, and on/off flags. In the
+ * strict mode every setting is held to the width of its register field, as
+ * a driver that refuses what its register cannot hold does.
  */
+#define RW(_name, _group, _min, _max, _smin, _smax) \
+	{ _name, TOUCH_GROUP_##_group, true, _min, _max, _smin, _smax }
+#define RO(_name, _group) { _name, TOUCH_GROUP_##_group, false, 0, 0, 0, 0 }
+
 const struct touch_attr_info touch_attrs[TA_COUNT] = {
-	[TA_CTC_ENABLE] = { "ctc_enable", TOUCH_GROUP_COMMON, true, 0, 1 },
-	[TA_SCAN_INTERVAL] = { "scan_interval", TOUCH_GROUP_COMMON, true,
-			       ANY_MIN, ANY_MAX },
-	[TA_SAMPLE_NUM] = { "sample_num", TOUCH_GROUP_COMMON, true,
-			    ANY_MIN, ANY_MAX },
-	[TA_DEBOUNCE_TIMES] = { "debounce_times", TOUCH_GROUP_COMMON, true,
-				ANY_MIN, ANY_MAX },
-	[TA_DEBOUNCE_EN] = { "debounce_en", TOUCH_GROUP_COMMON, true, 0, 1 },
-	[TA_SNR_TOUCH] = { "snr_touch", TOUCH_GROUP_COMMON, false, 0, 0 },
-	[TA_SNR_NOISE] = { "snr_noise", TOUCH_GROUP_COMMON, false, 0, 0 },
-	[TA_ETC_ENABLE] = { "etc_enable", TOUCH_GROUP_ETC, true, 0, 1 },
-	[TA_ETC_INTERVAL] = { "etc_interval", TOUCH_GROUP_ETC, true,
-			      ANY_MIN, ANY_MAX },
-	[TA_ETC_FACTOR] = { "etc_factor", TOUCH_GROUP_ETC, true,
-			    ANY_MIN, ANY_MAX },
-	[TA_ETC_STEP] = { "etc_step", TOUCH_GROUP_ETC, true, ANY_MIN, ANY_MAX },
-	[TA_CH_NUM] = { "ch_num", TOUCH_GROUP_CHANNEL, true,
-			0, TOUCH_CHANNELS - 1 },
-	[TA_CHX_ENABLE] = { "chx_enable", TOUCH_GROUP_CHANNEL, true, 0, 1 },
-	[TA_CHX_MBIAS] = { "chx_mbias", TOUCH_GROUP_CHANNEL, true, 0, 63 },
-	[TA_CHX_ABS_TH] = { "chx_abs_th", TOUCH_GROUP_CHANNEL, true,
-			    ANY_MIN, ANY_MAX },
-	[TA_CHX_DIFF_TH] = { "chx_diff_th", TOUCH_GROUP_CHANNEL, true,
-			     ANY_MIN, ANY_MAX },
-	[TA_CHX_P_NOISE_TH] = { "chx_p_noise_th", TOUCH_GROUP_CHANNEL, true,
-				ANY_MIN, ANY_MAX },
-	[TA_CHX_N_NOISE_TH] = { "chx_n_noise_th", TOUCH_GROUP_CHANNEL, true,
-				ANY_MIN, ANY_MAX },
-	[TA_CHX_AVE_DATA] = { "chx_ave_data", TOUCH_GROUP_CHANNEL, false,
-			      0, 0 },
-	[TA_CHX_BASELINE] = { "chx_baseline", TOUCH_GROUP_CHANNEL, false,
-			      0, 0 },
+	[TA_CTC_ENABLE] = RW("ctc_enable", COMMON, 0, 1, 0, 1),
+	[TA_SCAN_INTERVAL] = RW("scan_interval", COMMON, ANY_MIN, ANY_MAX,
+				0, 65535),
+	[TA_SAMPLE_NUM] = RW("sample_num", COMMON, ANY_MIN, ANY_MAX, 0, 7),
+	[TA_DEBOUNCE_TIMES] = RW("debounce_times", COMMON, ANY_MIN, ANY_MAX,
+				 0, 3),
+	[TA_DEBOUNCE_EN] = RW("debounce_en", COMMON, 0, 1, 0, 1),
+	[TA_SNR_TOUCH] = RO("snr_touch", COMMON),
+	[TA_SNR_NOISE] = RO("snr_noise", COMMON),
+	[TA_ETC_ENABLE] = RW("etc_enable", ETC, 0, 1, 0, 1),
+	[TA_ETC_INTERVAL] = RW("etc_interval", ETC, ANY_MIN, ANY_MAX, 0, 127),
+	[TA_ETC_FACTOR] = RW("etc_factor", ETC, ANY_MIN, ANY_MAX, 0, 15),
+	[TA_ETC_STEP] = RW("etc_step", ETC, ANY_MIN, ANY_MAX, 0, 15),
+	[TA_CH_NUM] = RW("ch_num", CHANNEL, 0, TOUCH_CHANNELS - 1,
+			 0, TOUCH_CHANNELS - 1),
+	[TA_CHX_ENABLE] = RW("chx_enable", CHANNEL, 0, 1, 0, 1),
+	[TA_CHX_MBIAS] = RW("chx_mbias", CHANNEL, 0, 63, 0, 63),
+	[TA_CHX_ABS_TH] = RW("chx_abs_th", CHANNEL, ANY_MIN, ANY_MAX, 0, 4095),
+	[TA_CHX_DIFF_TH] = RW("chx_diff_th", CHANNEL, ANY_MIN, ANY_MAX,
+			      0, 4095),
+	[TA_CHX_P_NOISE_TH] = RW("chx_p_noise_th", CHANNEL, ANY_MIN, ANY_MAX,
+				 0, 4095),
+	[TA_CHX_N_NOISE_TH] = RW("chx_n_noise_th", CHANNEL, ANY_MIN, ANY_MAX,
+				 0, 4095),
+	[TA_CHX_AVE_DATA] = RO("chx_ave_data", CHANNEL),
+	[TA_CHX_BASELINE] = RO("chx_baseline", CHANNEL),
 };
 
 /* Power-on settings of the controller. */
@@ -158,12 +158,13 @@ static s32 clamp_reading(s64 value)
 	return clamp_t(s64, value, 0, 65535);
 }
 
-void touch_model_init(struct touch_model *m, u32 seed)
+void touch_model_init(struct touch_model *m, u32 seed, bool strict)
 {
 	unsigned int i;
 	int ch;
 
 	memset(m, 0, sizeof(*m));
+	m->strict = strict;
 	m->random_state = seed ? seed : 1;
 	m->noise_amplitude = 6;
 	for (i = 0; i < ARRAY_SIZE(common_defaults); i++)
@@ -374,7 +375,8 @@ int touch_model_write(struct touch_model *m, int attr, const char *text,
 	err = parse_value(text, len, &v);
 	if (err)
 		return err;
-	if (v < a->min || v > a->max)
+	if (v < (m->strict ? a->strict_min : a->min) ||
+	    v > (m->strict ? a->strict_max : a->max))
 		return -EINVAL;
 	if (attr == TA_CH_NUM) {
 		m->selected = v;

@@ -50,6 +50,9 @@ struct touch_attr_info {
 	/* Values a write may store; others are refused with EINVAL. */
 	s32 min;
 	s32 max;
+	/* The same in the strict mode: the width of the register field. */
+	s32 strict_min;
+	s32 strict_max;
 };
 
 extern const struct touch_attr_info touch_attrs[TA_COUNT];
@@ -74,6 +77,7 @@ struct touch_event {
 
 /* Not locked: the driver holds its mutex around every call. */
 struct touch_model {
+	bool strict;	/* stores are held to the register fields' widths */
 	int selected;
 	s32 common[TA_COUNT];
 	s32 channel[TOUCH_CHANNELS][TA_COUNT];
@@ -98,7 +102,7 @@ struct touch_model {
 	int write_error[TA_COUNT];
 };
 
-void touch_model_init(struct touch_model *m, u32 seed);
+void touch_model_init(struct touch_model *m, u32 seed, bool strict);
 
 /*
  * The driver side: what reads and writes of the attribute files do. Both

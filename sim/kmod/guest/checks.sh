@@ -337,6 +337,32 @@ lifecycle_checks() {
     "../../../bus/platform/drivers/board-otp ../../../bus/platform/drivers/board-console"
 }
 
+# The strict profiles: word-wide OTP access and register-wide touch values.
+strict_checks() {
+  R=/sys/bus/nvmem/devices/otp_raw0/nvmem
+  rmmod board_otp
+  check "odd word size" "$(insmod /lib/board/board_otp.ko word_size=3 2>&1 | error)" "Invalid argument"
+  insmod /lib/board/board_otp.ko word_size=4 stride=4
+  check "whole words" "$(probe pwrite "$R" 8 a1b2c3d4) $(probe pread "$R" 8 4)" "ok 4 ok 4 a1 b2 c3 d4"
+  check "part of a word" "$(probe pwrite "$R" 12 a1b2) $(probe pread "$R" 12 2)" "EINVAL EINVAL"
+  check "off the stride" "$(probe pwrite "$R" 14 a1b2c3d4) $(probe pread "$R" 9 4)" "EINVAL EINVAL"
+  check "words and a part" "$(probe pwrite "$R" 16 0102030405) $(probe pread "$R" 16 8)" \
+    "ok 4 ok 8 01 02 03 04 00 00 00 00"
+  check "otp calls" "$(tr '\n' ';' <"$OR/calls")" "write 8 4 ok;read 8 4 ok;write 16 4 ok;read 16 8 ok;"
+  rmmod board_otp
+  insmod /lib/board/board_otp.ko
+
+  rmmod board_touch
+  insmod /lib/board/board_touch.ko strict=1
+  check "strict in range" "$(write common_config/sample_num 7) $(write chx_config/chx_abs_th 4095)" "ok 1 ok 4"
+  check "strict out of range" "$(write common_config/sample_num 8) $(write common_config/scan_interval -1) \
+$(write etc_config/etc_interval 128) $(write chx_config/chx_abs_th 4096)" "EINVAL EINVAL EINVAL EINVAL"
+  check "strict kept" "$(attr common_config/sample_num) $(attr chx_config/chx_abs_th)" "7 4095"
+  rmmod board_touch
+  insmod /lib/board/board_touch.ko
+  check "default mode" "$(write common_config/sample_num 8)" "ok 1"
+}
+
 # Load and unload again and again while programs use the devices as the
 # tools do; an rmmod may find a file open (EAGAIN) and is tried again.
 cycle_checks() {
@@ -393,6 +419,7 @@ otp_checks
 console_checks
 stress_checks
 lifecycle_checks
+strict_checks
 cycle_checks
 unload_checks
 if dmesg | grep -q -E 'BUG|WARNING|Oops'; then
