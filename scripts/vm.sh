@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 # shellcheck shell=bash
 # The vm stage of ./run-tests: the armhf package on the virtual board
 # (sim/vm), tested on it with labgrid (tests/vm).

@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 """The touch controller: its driver's attribute tree, served by touchsim.
 
 The controller's sysfs folders (common_config, etc_config, chx_config under

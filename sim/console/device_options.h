@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // The console device's command line: where to keep what it receives and
 // which calls to answer with an error.
 #pragma once

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // board-console: the simulated /dev/console-ctrl, one file on a FUSE mount.
 //
 // The kernel hands an ioctl on a FUSE file to this daemon with the command

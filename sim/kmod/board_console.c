@@ -1,5 +1,7 @@
-// SPDX-License-Identifier: GPL-2.0
+// SPDX-License-Identifier: GPL-2.0-only
 /*
+ * Copyright (c) 2026 The board-tools authors
+ *
  * Simulated console control device: /dev/console-ctrl, through which the
  * board hands console commands to its companion core. ioctl request 0
  * takes one 129-byte command record (a length byte, then a 128-byte text

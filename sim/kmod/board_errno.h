@@ -1,5 +1,7 @@
-/* SPDX-License-Identifier: GPL-2.0 */
+/* SPDX-License-Identifier: GPL-2.0-only */
 /*
+ * Copyright (c) 2026 The board-tools authors
+ *
  * Errno names for the simulators' debugfs controls: a test says which error
  * a device answers with as a name ("EBUSY") or a number, as the user-space
  * board's options do.

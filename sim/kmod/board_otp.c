@@ -1,5 +1,7 @@
-// SPDX-License-Identifier: GPL-2.0
+// SPDX-License-Identifier: GPL-2.0-only
 /*
+ * Copyright (c) 2026 The board-tools authors
+ *
  * Simulated OTP memory: the board's two nvmem views, otp_raw0 (4096 bytes)
  * and otp_map0 (2048 bytes), at /sys/bus/nvmem/devices/otp_*0/nvmem. Like
  * fuses, a write can only set bits: what is stored is the old value OR the

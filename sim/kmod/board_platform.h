@@ -1,5 +1,7 @@
-/* SPDX-License-Identifier: GPL-2.0 */
+/* SPDX-License-Identifier: GPL-2.0-only */
 /*
+ * Copyright (c) 2026 The board-tools authors
+ *
  * A simulated device that is one platform device bound to its own driver,
  * so that everything the probe takes is device-managed and goes with the
  * device when the module is removed.

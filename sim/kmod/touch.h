@@ -1,5 +1,7 @@
-/* SPDX-License-Identifier: GPL-2.0 */
+/* SPDX-License-Identifier: GPL-2.0-only */
 /*
+ * Copyright (c) 2026 The board-tools authors
+ *
  * The simulated touch controller's driver state, shared by its attribute
  * files (touch_main.c) and its debugfs controls (touch_control.c).
  */

@@ -1,5 +1,7 @@
-// SPDX-License-Identifier: GPL-2.0
+// SPDX-License-Identifier: GPL-2.0-only
 /*
+ * Copyright (c) 2026 The board-tools authors
+ *
  * The simulated touch controller's test controls in debugfs, under
  * board_touch/: "control" takes the control lines of the user-space
  * touchsim (set, get, free, model, noise, touch, missing, restore,

@@ -1,5 +1,7 @@
-// SPDX-License-Identifier: GPL-2.0
+// SPDX-License-Identifier: GPL-2.0-only
 /*
+ * Copyright (c) 2026 The board-tools authors
+ *
  * Simulated touch controller: the attribute files of the board's touch
  * controller driver at /sys/devices/platform/ocp/42010000.padprobe/, in the
  * folders common_config, etc_config and chx_config, over the model in

@@ -1,5 +1,7 @@
-// SPDX-License-Identifier: GPL-2.0
+// SPDX-License-Identifier: GPL-2.0-only
 /*
+ * Copyright (c) 2026 The board-tools authors
+ *
  * The simulated touch controller's model: settings, the channel selection,
  * measurements and faults. The same model as the user-space touchsim, with
  * the baseline's exponential drift in fixed point, since kernel code has no

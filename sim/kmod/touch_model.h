@@ -1,5 +1,7 @@
-/* SPDX-License-Identifier: GPL-2.0 */
+/* SPDX-License-Identifier: GPL-2.0-only */
 /*
+ * Copyright (c) 2026 The board-tools authors
+ *
  * The simulated touch controller behind the attribute files: settings, the
  * channel selection, measurements from a simple physical model, and faults
  * on demand. The same model as the user-space board's touchsim, in integer

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // touchsim: the simulated touch controller. Serves the driver's attribute
 // tree through FUSE at a mount point and takes control lines on a socket.
 //

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // The touch controller behind the attribute files: settings, the channel
 // selection, measurements from a simple physical model, and faults on demand.
 #pragma once

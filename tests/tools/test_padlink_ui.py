@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 """The tuning page's server side: frames into batches, forms into requests,
 the range warnings, the Host and Origin checks, and one server over a fake
 serial line driven through its real WebSocket."""

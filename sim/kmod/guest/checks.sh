@@ -1,4 +1,6 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 # The checks of sim/kmod/selftest, run in the guest with the three modules
 # loaded: paths, values, errnos and test controls of each device, as the
 # pages docs/board/kernel-*.md describe them.

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // probe: single system calls on the simulated devices, for sim/kmod's guest
 // checks, which busybox alone cannot make (one write(2) of exact bytes,
 // pread and pwrite at an offset, ioctl with a command record).

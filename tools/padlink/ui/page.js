@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // The live tuning page: one WebSocket to padhost, batched updates drawn
 // into two charts, tiles and the link's health; forms that become requests
 // on the server. Nothing here builds request text: the server does.
