@@ -12,7 +12,9 @@ pytestmark = pytest.mark.virtual_board
 
 
 def reload_touch(board, options=""):
-    board.check(f"rmmod board_touch && insmod /lib/modules/$(uname -r)/extra/board_touch.ko {options}")
+    board.check(
+        f"rmmod board_touch && insmod /lib/modules/$(uname -r)/extra/board_touch.ko {options}"
+    )
 
 
 @pytest.fixture
@@ -23,7 +25,9 @@ def strict_probe(board, board_uart, host_uart):
         board.check(
             f"( exec padprobe {board_uart} > /tmp/padprobe.out 2>&1 ) & echo $! > /tmp/padprobe.pid"
         )
-        board.check("for i in $(seq 50); do grep -q 'App Start!' /tmp/padprobe.out && break; sleep 0.2; done")
+        board.check(
+            "for i in $(seq 50); do grep -q 'App Start!' /tmp/padprobe.out && break; sleep 0.2; done"
+        )
         yield board
     finally:
         board.run("kill $(cat /tmp/padprobe.pid); sleep 0.2; rm -f /tmp/padprobe.*")
