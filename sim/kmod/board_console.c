@@ -363,7 +363,7 @@ static ssize_t errno_write(struct file *file, const char __user *ubuf,
 	if (copy_from_user(text, ubuf, count))
 		return -EFAULT;
 	text[count] = '\0';
-	err = board_errno_parse(text);
+	err = board_errno_parse(text, count);
 	if (!err)
 		return -EINVAL;
 	mutex_lock(&cd->lock);

@@ -325,7 +325,7 @@ static ssize_t fault_write(struct file *file, const char __user *ubuf,
 	text[count] = '\0';
 	err = 0;
 	if (!sysfs_streq(text, "none") && !sysfs_streq(text, "0")) {
-		err = board_errno_parse(text);
+		err = board_errno_parse(text, count);
 		if (!err)
 			return -EINVAL;
 	}

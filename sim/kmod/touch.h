@@ -23,7 +23,7 @@ struct touch_log_entry {
 	s64 time;		/* ns on the monotonic clock */
 	int result;		/* 0 or -errno */
 	u8 attr;
-	s8 ch;			/* selected channel, -1 if not a chx_ attribute */
+	s8 ch;			/* the channel selected at the write */
 	u8 len;			/* bytes kept in text */
 	bool cut;		/* the write was longer than text */
 	char text[TOUCH_LOG_TEXT];
@@ -55,8 +55,8 @@ struct touch_dev {
 void touch_get(struct touch_dev *td);
 void touch_put(struct touch_dev *td);
 
-/* Takes an attribute's file away (missing) or puts it back. */
-int touch_set_missing(struct touch_dev *td, int attr, bool missing);
+/* Takes an attribute's file away or puts it back, as the model says. */
+int touch_set_missing(struct touch_dev *td, int attr);
 
 /* The debugfs folder and its files, removed with the device. */
 int touch_control_init(struct touch_dev *td);

@@ -86,7 +86,7 @@ static void log_write(struct touch_dev *td, s64 now, int attr, int ch,
 	e->time = now;
 	e->result = result;
 	e->attr = attr;
-	e->ch = touch_per_channel(attr) ? ch : -1;
+	e->ch = ch;
 	e->len = min_t(size_t, len, TOUCH_LOG_TEXT);
 	e->cut = len > TOUCH_LOG_TEXT;
 	memcpy(e->text, text, e->len);
@@ -214,22 +214,37 @@ static const struct attribute_group *touch_groups[] = {
 	NULL
 };
 
-int touch_set_missing(struct touch_dev *td, int attr, bool missing)
+/*
+ * The model says whether the file should be there; td->missing says whether
+ * it is. Under missing_lock, so that of two lines the later one wins.
+ */
+int touch_set_missing(struct touch_dev *td, int attr)
 {
 	const struct attribute *a = &touch_dev_attrs[attr]->dattr.attr;
 	const char *group = touch_group_dir(touch_attrs[attr].group);
+	bool missing;
 	int err = 0;
 
 	mutex_lock(&td->missing_lock);
-	if (td->gone)
+	/* Taking @lock inside missing_lock is fine: no file goes meanwhile. */
+	mutex_lock(&td->lock);
+	missing = td->model.missing[attr];
+	mutex_unlock(&td->lock);
+	if (td->gone) {
 		err = -ENODEV;
-	else if (missing && !test_bit(attr, td->missing)) {
+	} else if (missing && !test_bit(attr, td->missing)) {
 		sysfs_remove_file_from_group(&td->dev->kobj, a, group);
 		set_bit(attr, td->missing);
 	} else if (!missing && test_bit(attr, td->missing)) {
 		err = sysfs_add_file_to_group(&td->dev->kobj, a, group);
 		if (!err)
 			clear_bit(attr, td->missing);
+	}
+	if (err && err != -ENODEV) {
+		/* The file stays away: the model says so too. */
+		mutex_lock(&td->lock);
+		td->model.missing[attr] = true;
+		mutex_unlock(&td->lock);
 	}
 	mutex_unlock(&td->missing_lock);
 	return err;
