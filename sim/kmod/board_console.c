@@ -37,18 +37,16 @@
 
 #include "board_errno.h"
 #include "board_platform.h"
+#include "console_rule.h"
 
-#define CONSOLE_REQUEST		0
-#define CONSOLE_TEXT_SIZE	128
 #define CONSOLE_MAX_CALLS	4096
-#define CONSOLE_FAIL_CALLS	16
 
 /* The command record, as the caller lays it out: no padding, no alignment. */
 struct console_record {
 	u8 length;
 	char text[CONSOLE_TEXT_SIZE];
 } __packed;
-static_assert(sizeof(struct console_record) == 129);
+static_assert(sizeof(struct console_record) == CONSOLE_RECORD_SIZE);
 
 struct console_call {
 	unsigned int number;	/* from 1, counting every call */
@@ -70,10 +68,7 @@ struct console_dev {
 	struct console_call *log;
 	unsigned int logged;
 	unsigned long dropped;
-	bool fail_all;
-	unsigned int fail_calls[CONSOLE_FAIL_CALLS];
-	unsigned int fail_count;
-	int error;		/* positive errno of a failed call */
+	struct console_faults faults;
 };
 
 static atomic_t console_claimed = ATOMIC_INIT(0);
@@ -94,18 +89,6 @@ static void console_put(void *cd)
 	kref_put(&d->ref, console_free);
 }
 
-static bool should_fail(const struct console_dev *cd, unsigned int call)
-{
-	unsigned int i;
-
-	if (cd->fail_all)
-		return true;
-	for (i = 0; i < cd->fail_count; i++)
-		if (cd->fail_calls[i] == call)
-			return true;
-	return false;
-}
-
 static long console_ioctl(struct file *file, unsigned int request,
 			  unsigned long arg)
 {
@@ -113,14 +96,14 @@ static long console_ioctl(struct file *file, unsigned int request,
 	struct console_record record;
 	struct console_call *c = NULL;
 	bool has_record = false;
-	int answer = 0;
+	int copied = 0, answer;
 
-	if (request != CONSOLE_REQUEST)
-		answer = -ENOTTY;
-	else if (copy_from_user(&record, (void __user *)arg, sizeof(record)))
-		answer = -EFAULT;
-	else
-		has_record = true;
+	if (request == CONSOLE_REQUEST) {
+		if (copy_from_user(&record, (void __user *)arg, sizeof(record)))
+			copied = -EFAULT;
+		else
+			has_record = true;
+	}
 
 	mutex_lock(&cd->lock);
 	if (cd->gone) {
@@ -128,8 +111,7 @@ static long console_ioctl(struct file *file, unsigned int request,
 		return -ENODEV;
 	}
 	cd->calls++;
-	if (has_record && should_fail(cd, cd->calls))
-		answer = -cd->error;
+	answer = console_answer(&cd->faults, cd->calls, request, copied);
 	if (cd->logged < CONSOLE_MAX_CALLS)
 		c = &cd->log[cd->logged++];
 	else
@@ -268,8 +250,8 @@ static int fail_calls_show(struct seq_file *s, void *unused)
 	unsigned int i;
 
 	mutex_lock(&cd->lock);
-	for (i = 0; i < cd->fail_count; i++)
-		seq_printf(s, "%s%u", i ? " " : "", cd->fail_calls[i]);
+	for (i = 0; i < cd->faults.count; i++)
+		seq_printf(s, "%s%u", i ? " " : "", cd->faults.calls[i]);
 	seq_putc(s, '\n');
 	mutex_unlock(&cd->lock);
 	return 0;
@@ -314,8 +296,8 @@ static ssize_t fail_calls_write(struct file *file, const char __user *ubuf,
 	if (err)
 		return err;
 	mutex_lock(&cd->lock);
-	memcpy(cd->fail_calls, calls, n * sizeof(calls[0]));
-	cd->fail_count = n;
+	memcpy(cd->faults.calls, calls, n * sizeof(calls[0]));
+	cd->faults.count = n;
 	mutex_unlock(&cd->lock);
 	return count;
 }
@@ -336,7 +318,7 @@ static int errno_show(struct seq_file *s, void *unused)
 	int err;
 
 	mutex_lock(&cd->lock);
-	err = cd->error;
+	err = cd->faults.error;
 	mutex_unlock(&cd->lock);
 	name = board_errno_name(err);
 	if (name)
@@ -367,7 +349,7 @@ static ssize_t errno_write(struct file *file, const char __user *ubuf,
 	if (!err)
 		return -EINVAL;
 	mutex_lock(&cd->lock);
-	cd->error = err;
+	cd->faults.error = err;
 	mutex_unlock(&cd->lock);
 	return count;
 }
@@ -386,7 +368,7 @@ static int fail_all_get(void *data, u64 *value)
 	struct console_dev *cd = data;
 
 	mutex_lock(&cd->lock);
-	*value = cd->fail_all;
+	*value = cd->faults.fail_all;
 	mutex_unlock(&cd->lock);
 	return 0;
 }
@@ -398,7 +380,7 @@ static int fail_all_set(void *data, u64 value)
 	if (value > 1)
 		return -EINVAL;
 	mutex_lock(&cd->lock);
-	cd->fail_all = value;
+	cd->faults.fail_all = value;
 	mutex_unlock(&cd->lock);
 	return 0;
 }
@@ -453,7 +435,7 @@ static int console_probe(struct platform_device *pdev)
 		return -ENOMEM;
 	kref_init(&cd->ref);
 	mutex_init(&cd->lock);
-	cd->error = EIO;
+	cd->faults.error = EIO;
 	err = devm_add_action_or_reset(dev, console_put, cd);
 	if (err)
 		return err;
