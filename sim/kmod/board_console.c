@@ -35,7 +35,7 @@
 #include <linux/uaccess.h>
 #include <linux/vmalloc.h>
 
-#include "board_errno.h"
+#include "board_errno_file.h"
 #include "board_platform.h"
 #include "console_rule.h"
 
@@ -69,6 +69,7 @@ struct console_dev {
 	unsigned int logged;
 	unsigned long dropped;
 	struct console_faults faults;
+	struct board_errno_file errno_file;	/* control of faults.error */
 };
 
 static atomic_t console_claimed = ATOMIC_INIT(0);
@@ -311,58 +312,6 @@ static const struct file_operations fail_calls_fops = {
 	.release = single_release,
 };
 
-static int errno_show(struct seq_file *s, void *unused)
-{
-	struct console_dev *cd = s->private;
-	const char *name;
-	int err;
-
-	mutex_lock(&cd->lock);
-	err = cd->faults.error;
-	mutex_unlock(&cd->lock);
-	name = board_errno_name(err);
-	if (name)
-		seq_printf(s, "%s\n", name);
-	else
-		seq_printf(s, "%d\n", err);
-	return 0;
-}
-
-static int errno_open(struct inode *inode, struct file *file)
-{
-	return single_open(file, errno_show, inode->i_private);
-}
-
-static ssize_t errno_write(struct file *file, const char __user *ubuf,
-			   size_t count, loff_t *ppos)
-{
-	struct console_dev *cd = file_inode(file)->i_private;
-	char text[16];
-	int err;
-
-	if (!count || count >= sizeof(text))
-		return -EINVAL;
-	if (copy_from_user(text, ubuf, count))
-		return -EFAULT;
-	text[count] = '\0';
-	err = board_errno_parse(text, count);
-	if (!err)
-		return -EINVAL;
-	mutex_lock(&cd->lock);
-	cd->faults.error = err;
-	mutex_unlock(&cd->lock);
-	return count;
-}
-
-static const struct file_operations errno_fops = {
-	.owner = THIS_MODULE,
-	.open = errno_open,
-	.read = seq_read,
-	.write = errno_write,
-	.llseek = seq_lseek,
-	.release = single_release,
-};
-
 static int fail_all_get(void *data, u64 *value)
 {
 	struct console_dev *cd = data;
@@ -436,6 +385,10 @@ static int console_probe(struct platform_device *pdev)
 	kref_init(&cd->ref);
 	mutex_init(&cd->lock);
 	cd->faults.error = EIO;
+	cd->errno_file = (struct board_errno_file){
+		&cd->lock, &cd->faults.error, &cd->gone, false,
+		&cd->ref, console_free,
+	};
 	err = devm_add_action_or_reset(dev, console_put, cd);
 	if (err)
 		return err;
@@ -465,7 +418,8 @@ static int console_probe(struct platform_device *pdev)
 	debugfs_create_file("records", 0400, dir, cd, &records_fops);
 	debugfs_create_file("calls", 0400, dir, cd, &calls_fops);
 	debugfs_create_file("fail_calls", 0600, dir, cd, &fail_calls_fops);
-	debugfs_create_file("errno", 0600, dir, cd, &errno_fops);
+	debugfs_create_file("errno", 0600, dir, &cd->errno_file,
+			    &board_errno_fops);
 	debugfs_create_file_unsafe("fail_all", 0600, dir, cd, &fail_all_fops);
 	debugfs_create_file("reset", 0200, dir, cd, &reset_fops);
 	return devm_add_action_or_reset(dev, console_debugfs_remove, dir);

@@ -41,6 +41,7 @@
 #include <linux/uaccess.h>
 
 #include "board_errno.h"
+#include "board_errno_file.h"
 #include "board_platform.h"
 
 #define OTP_CALLS	1024
@@ -73,6 +74,8 @@ struct otp_view {
 	u8 *data;
 	int read_error;		/* positive errno, or 0 */
 	int write_error;
+	struct board_errno_file fail_read;	/* their controls */
+	struct board_errno_file fail_write;
 	/* A ring of the latest calls, oldest first from call_first. */
 	struct otp_call calls[OTP_CALLS];
 	unsigned int call_first;
@@ -290,105 +293,6 @@ static int otp_single_release(struct inode *inode, struct file *file)
 	return single_release(inode, file);
 }
 
-static int fault_show(struct seq_file *s, bool write)
-{
-	struct otp_view *v = s->private;
-	const char *name;
-	int err;
-
-	mutex_lock(&v->lock);
-	err = write ? v->write_error : v->read_error;
-	mutex_unlock(&v->lock);
-	name = board_errno_name(err);
-	if (!err)
-		seq_puts(s, "none\n");
-	else if (name)
-		seq_printf(s, "%s\n", name);
-	else
-		seq_printf(s, "%d\n", err);
-	return 0;
-}
-
-static ssize_t fault_write(struct file *file, const char __user *ubuf,
-			   size_t count, bool write)
-{
-	struct seq_file *s = file->private_data;
-	struct otp_view *v = s->private;
-	char text[16];
-	bool gone;
-	int err;
-
-	if (!count || count >= sizeof(text))
-		return -EINVAL;
-	if (copy_from_user(text, ubuf, count))
-		return -EFAULT;
-	text[count] = '\0';
-	err = 0;
-	if (!sysfs_streq(text, "none") && !sysfs_streq(text, "0")) {
-		err = board_errno_parse(text, count);
-		if (!err)
-			return -EINVAL;
-	}
-	mutex_lock(&v->lock);
-	gone = v->gone;
-	if (!gone && write)
-		v->write_error = err;
-	else if (!gone)
-		v->read_error = err;
-	mutex_unlock(&v->lock);
-	return gone ? -ENODEV : count;
-}
-
-static int fail_write_show(struct seq_file *s, void *unused)
-{
-	return fault_show(s, true);
-}
-
-static int fail_write_open(struct inode *inode, struct file *file)
-{
-	return otp_single_open(file, inode->i_private, fail_write_show);
-}
-
-static ssize_t fail_write_write(struct file *file, const char __user *ubuf,
-				size_t count, loff_t *ppos)
-{
-	return fault_write(file, ubuf, count, true);
-}
-
-static const struct file_operations fail_write_fops = {
-	.owner = THIS_MODULE,
-	.open = fail_write_open,
-	.read = seq_read,
-	.write = fail_write_write,
-	.llseek = seq_lseek,
-	.release = otp_single_release,
-};
-
-static int fail_read_show(struct seq_file *s, void *unused)
-{
-	return fault_show(s, false);
-}
-
-static int fail_read_open(struct inode *inode, struct file *file)
-{
-	return otp_single_open(file, inode->i_private, fail_read_show);
-}
-
-static ssize_t fail_read_write(struct file *file, const char __user *ubuf,
-			       size_t count, loff_t *ppos)
-{
-	return fault_write(file, ubuf, count, false);
-}
-
-static const struct file_operations fail_read_fops = {
-	.owner = THIS_MODULE,
-	.open = fail_read_open,
-	.read = seq_read,
-	.write = fail_read_write,
-	.llseek = seq_lseek,
-	.release = otp_single_release,
-};
-
 /* "read|write OFFSET BYTES ok|ERRNO", one line a call, oldest first. */
 static int calls_show(struct seq_file *s, void *unused)
 {
@@ -494,8 +398,10 @@ static void otp_add_controls(struct dentry *root, struct otp_view *v)
 	dir = debugfs_create_dir(name, root);
 
 	debugfs_create_file_size("image", 0600, dir, v, &image_fops, v->size);
-	debugfs_create_file("fail_write", 0600, dir, v, &fail_write_fops);
-	debugfs_create_file("fail_read", 0600, dir, v, &fail_read_fops);
+	debugfs_create_file("fail_write", 0600, dir, &v->fail_write,
+			    &board_errno_fops);
+	debugfs_create_file("fail_read", 0600, dir, &v->fail_read,
+			    &board_errno_fops);
 	debugfs_create_file("calls", 0600, dir, v, &calls_fops);
 }
 
@@ -522,8 +428,16 @@ static int otp_probe(struct platform_device *pdev)
 	views[1].name = "otp_map";
 	views[1].size = 2048;
 	for (i = 0; i < OTP_VIEWS; i++) {
-		views[i].chip = chip;
-		mutex_init(&views[i].lock);
+		struct otp_view *v = &views[i];
+
+		v->chip = chip;
+		mutex_init(&v->lock);
+		v->fail_read = (struct board_errno_file){
+			&v->lock, &v->read_error, &v->gone, true,
+			&chip->ref, otp_free,
+		};
+		v->fail_write = v->fail_read;
+		v->fail_write.value = &v->write_error;
 	}
 	/* From here on the device's release marks the views gone and frees. */
 	err = devm_add_action_or_reset(dev, otp_release, chip);
