@@ -46,7 +46,7 @@ def test_reads_show_what_the_views_hold(board):
         size = len(content)
         assert size in (RAW_SIZE, MAP_SIZE), f"{path}: {size} bytes"
         # Within, a row and more, across the end (short), at the end (none).
-        for offset, count in ((0, 16), (0x10, 4), (0x40, 20), (size - 4, 8), (size, 4)):
+        for offset, count in ((0, 16), (0x10, 4), (0x40, 24), (size - 4, 8), (size, 4)):
             got = content[offset : offset + count]
             status, out, err = board.tool(f"otpctl r{name} {offset:x} {count}")
             assert (status, out, err) == (len(got) % 256, dump(offset, count, got), b""), (
