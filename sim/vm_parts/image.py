@@ -131,7 +131,8 @@ def fetch_runtime():
         if proc.returncode != 0:
             # Stale package lists name versions that left the archive.
             say("refreshing the package lists")
-            _run(([] if os.geteuid() == 0 else ["sudo"]) + ["apt-get", "update", "-q"])
+            # As root (through sudo otherwise), waiting while apt is busy.
+            _run(["bash", "-c", "source scripts/lib.sh && apt_waiting update -q"], cwd=REPO)
             _run(argv, cwd=folder)
     debs = []
     for name in RUNTIME_PACKAGES:
