@@ -37,14 +37,31 @@ PORTS = ("console", "uart", "peer")
 SIM_VM = os.path.join(image.REPO, "sim", "vm")
 
 
+def _started(pid):
+    """The process's start time (clock ticks after boot), or None."""
+    try:
+        with open(f"/proc/{pid}/stat") as f:
+            return f.read().rsplit(")", 1)[1].split()[19]
+    except (OSError, IndexError):
+        return None
+
+
+def _write_pid(path, pid):
+    with open(path, "w") as f:
+        f.write(f"{pid} {_started(pid)}\n")
+
+
 def _pid(path):
+    """The live process that the pid file names, if it is still the one
+    that wrote it (same start time): a stale file whose pid now belongs to
+    some other process gives None."""
     try:
         with open(path) as f:
-            pid = int(f.read().strip())
-        os.kill(pid, 0)
-        return pid
+            pid, started = f.read().split()
+        pid = int(pid)
     except (OSError, ValueError):
         return None
+    return pid if _started(pid) == started else None
 
 
 def _stop(path, sig=signal.SIGTERM, wait=10.0):
@@ -128,8 +145,7 @@ def _serve(folder, ready_fd):
     relays = [UartRelay(os.path.join(folder, f"{n}.sock"), os.path.join(folder, n)) for n in PORTS]
     for relay in relays:
         relay.start()
-    with open(os.path.join(folder, "bench.pid"), "w") as f:
-        f.write(f"{os.getpid()}\n")
+    _write_pid(os.path.join(folder, "bench.pid"), os.getpid())
     stopping = []
     signal.signal(signal.SIGTERM, lambda *_: stopping.append(True))
     os.write(ready_fd, b"up")
@@ -168,8 +184,7 @@ def power(folder, state):
             stderr=subprocess.STDOUT,
             start_new_session=True,
         )
-    with open(pidfile, "w") as f:
-        f.write(f"{proc.pid}\n")
+    _write_pid(pidfile, proc.pid)
     return 0
 
 
