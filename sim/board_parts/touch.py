@@ -73,6 +73,14 @@ class Part:
             help="seed of the measurement noise (default 1)",
         )
         group.add_argument(
+            "--touch-read-delay",
+            type=int,
+            default=0,
+            metavar="US",
+            help="answer every attribute read US microseconds later, as a slow bus "
+            "would (0 to 1000000; default 0; implies --touch)",
+        )
+        group.add_argument(
             "--touch-plain",
             action="store_true",
             help="the attribute files as plain files on a tmpfs, without "
@@ -81,13 +89,19 @@ class Part:
         )
 
     def enabled(self, args):
-        return bool(args.touch or args.touch_do or args.touch_script or args.touch_plain)
+        return bool(
+            args.touch
+            or args.touch_do
+            or args.touch_script
+            or args.touch_plain
+            or args.touch_read_delay
+        )
 
     def setup(self, board):
         args = board.args
         if args.touch_plain:
-            if args.touch_do or args.touch_script:
-                raise BoardError("--touch-plain has no model to run control lines")
+            if args.touch_do or args.touch_script or args.touch_read_delay:
+                raise BoardError("--touch-plain has no model to run control lines or delay reads")
             self._lay_out_plain(board)
             return
         folder = os.path.abspath(os.path.dirname(board.state_path("touch", "init")))
@@ -117,6 +131,8 @@ class Part:
                 init,
                 "--seed",
                 str(args.touch_seed),
+                "--read-delay-us",
+                str(args.touch_read_delay),
             ],
             ready=lambda: os.path.exists(socket_path),
             stdout=subprocess.DEVNULL,

@@ -1,10 +1,11 @@
 // touchsim: the simulated touch controller. Serves the driver's attribute
 // tree through FUSE at a mount point and takes control lines on a socket.
 //
-//   touchsim --mount DIR --state DIR [--init FILE] [--seed N]
+//   touchsim --mount DIR --state DIR [--init FILE] [--seed N] [--read-delay-us US]
 //
 // The state folder receives writes.log (every write to an attribute) and
 // control.sock. The init file holds control lines run before mounting.
+// --read-delay-us answers every read that much later, as a slow bus would.
 #define FUSE_USE_VERSION 312
 #include <fuse_lowlevel.h>
 
@@ -27,11 +28,17 @@ struct Options {
     std::string state;
     std::string init;
     uint32_t seed = 1;
+    uint32_t read_delay_us = 0;
 };
+
+// A slow bus, not a stalled one: at most a second a read.
+constexpr unsigned long read_delay_max_us = 1000000;
 
 void print_usage()
 {
-    std::fputs("usage: touchsim --mount DIR --state DIR [--init FILE] [--seed N]\n", stderr);
+    std::fputs("usage: touchsim --mount DIR --state DIR [--init FILE] [--seed N] "
+               "[--read-delay-us US]\n",
+               stderr);
 }
 
 bool parse_options(int argc, char **argv, Options &opt)
@@ -41,6 +48,7 @@ bool parse_options(int argc, char **argv, Options &opt)
         {"state", required_argument, nullptr, 's'},
         {"init", required_argument, nullptr, 'i'},
         {"seed", required_argument, nullptr, 'r'},
+        {"read-delay-us", required_argument, nullptr, 'd'},
         {nullptr, 0, nullptr, 0},
     };
     int c;
@@ -63,6 +71,17 @@ bool parse_options(int argc, char **argv, Options &opt)
                 return false;
             }
             opt.seed = static_cast<uint32_t>(seed);
+            break;
+        }
+        case 'd': {
+            char *end = nullptr;
+            const unsigned long delay = std::strtoul(optarg, &end, 10);
+            if (*optarg < '0' || *optarg > '9' || *end != '\0' || delay > read_delay_max_us) {
+                std::fprintf(stderr, "touchsim: bad --read-delay-us '%s' (0 to %lu)\n", optarg,
+                             read_delay_max_us);
+                return false;
+            }
+            opt.read_delay_us = static_cast<uint32_t>(delay);
             break;
         }
         default:
@@ -110,6 +129,7 @@ int run(const Options &opt)
     char arg2[] = "fsname=touchsim,subtype=touchsim";
     char *fuse_argv[] = {arg0, arg1, arg2, nullptr};
     fuse_args args = FUSE_ARGS_INIT(3, fuse_argv);
+    touchsim::set_read_delay_us(opt.read_delay_us);
     const fuse_lowlevel_ops &ops = touchsim::attribute_tree_ops();
     fuse_session *se = fuse_session_new(&args, &ops, sizeof ops, &sim);
     if (se == nullptr) {
