@@ -121,9 +121,17 @@ class Device:
         elif kind == "greeting":
             self.host.note("!", detail)
             self.restarted_at = self.clock()
+            was_running = self.state.monitor != Monitor.STOPPED
             self.state.restarted()
             self.health.monitor(False)
             self.host.restarted()
+            if was_running:
+                self.state.act(
+                    "monitor",
+                    Level.WARN,
+                    f"padprobe restarted at {clock_text(self.restarted_at)}: "
+                    "its monitor is stopped",
+                )
             self.suspect(f"padprobe restarted at {clock_text(self.restarted_at)}")
         elif kind == "hangup":
             self.host.note("!", detail)

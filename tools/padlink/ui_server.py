@@ -219,7 +219,8 @@ class UiServer:
         if failed:
             self.device.act("record", Level.ERROR, failed)
         else:
-            self.device.act("record", Level.OK, f"recording to {self.recording.path}")
+            began = time.strftime("%H:%M:%S", time.localtime(self.recording.started))
+            self.device.act("record", Level.OK, f"writing since {began}")
 
     def _recording_ended(self, why):
         if why:
@@ -401,9 +402,8 @@ class UiServer:
                 self.device.act(
                     "record",
                     Level.WARN,
-                    f"recording to {self.recording.path}; settings changed at "
-                    f"{time.strftime('%H:%M:%S')} ({name}): the file's header holds those "
-                    "of its start",
+                    f"settings changed at {time.strftime('%H:%M:%S')} ({name}): "
+                    "the file's header holds those of its start",
                 )
         except forms.FormError as err:
             self.device.act(place, Level.ERROR, f"{name}: {err}")

@@ -75,7 +75,7 @@ class SnrWindows:
                     "noise_rms": round(r.noise_rms, 2),
                     "touched": r.touched,
                     "signal": round(r.signal, 1) if r.touched else None,
-                    "snr": None if r.snr is None else round(r.snr, 2),
+                    "snr": None if r.snr is None else round(r.snr, 1),
                     "snr_db": None if r.snr is None else round(r.snr_db, 1),
                 }
                 for r in self.reports

@@ -86,7 +86,10 @@ class SmallMultiples {
       labelsDiv: c.legend,
       labelsSeparateLines: false,
       interactionModel: {},
-      axes: { x: { axisLabelFormatter: (x) => `${x}s`, pixelsPerLabel: 40 } },
+      axes: {
+        x: { axisLabelFormatter: (x) => `${x}s`, pixelsPerLabel: 40 },
+        y: { pixelsPerLabel: 18 },
+      },
       underlayCallback: diffView ? (ctx, area, g) => self.drawThreshold(ch, ctx, area, g) : null,
     };
     const empty = diffView ? [[0, null]] : [[0, null, null]];

@@ -240,7 +240,9 @@ function onState(s) {
     stopped: "stopped",
     unknown: "unknown: a start or stop went unanswered",
   }[m.state];
-  $("monitor-state").textContent = `monitor ${words}`;
+  // While the link is in doubt, what is shown is what was last known.
+  const doubt = s.link.state !== "ok" && s.link.state !== "reading" ? " (as last known)" : "";
+  $("monitor-state").textContent = `monitor ${words}${doubt}`;
   $("monitor-state").className = `state ${m.state}`;
   if (page.charts.channels.length === 0 && m.state === "running") setWatched(m.channels);
   const link = s.link;
@@ -258,21 +260,19 @@ function onState(s) {
 
 function showRecording(r) {
   $("record").textContent = r.state === "off" ? "Record" : "Stop recording";
-  const where = r.file ? `${r.file} in ${r.folder}` : `recordings go to ${r.folder}`;
-  page.recordingWords = {
-    off: r.file ? `last recording: ${where}` : where,
-    armed: "armed: waiting for frames",
-    writing: `recording to ${where}`,
-  }[r.state];
+  $("recorded").title = `recordings are kept in ${r.folder}`;
   showRecorded(r.frames);
   $("download").hidden = !r.file;
 }
 
+// The counter runs with every batch; the file and where it is, with it.
 function showRecorded(frames) {
   const r = page.state ? page.state.recording : null;
   if (!r) return;
-  const count = r.state === "writing" || r.file ? `${frames} frames` : "";
-  $("recorded").textContent = [count, page.recordingWords].filter(Boolean).join(" · ");
+  let words = `recordings go to ${r.folder}`;
+  if (r.state === "armed") words = "armed: waiting for frames";
+  else if (r.file) words = `${frames} frames ${r.state === "writing" ? "so far " : ""}in ${r.file}`;
+  $("recorded").textContent = words;
 }
 
 function clock(t) {
@@ -292,8 +292,9 @@ function showSnr(snr) {
   const body = document.querySelector("#snr-table tbody");
   body.replaceChildren(...snr.rows.map((r) => {
     const tr = el("tr", { id: `snr-${r.ch}` });
-    for (const v of [r.ch, r.threshold ?? "-", r.noise_pp, r.noise_rms.toFixed(1), r.touched,
-                     r.signal ?? "-", r.snr ?? "-", r.snr_db ?? "-"]) {
+    const one = (v) => (v === null || v === undefined ? "-" : v.toFixed(1));
+    for (const v of [r.ch, r.threshold ?? "-", r.noise_pp, one(r.noise_rms), r.touched,
+                     one(r.signal), one(r.snr), one(r.snr_db)]) {
       tr.append(el("td", {}, String(v)));
     }
     return tr;
@@ -362,7 +363,8 @@ function onBatch(b) {
     $(k).textContent = h[k];
   }
   $("snr").textContent = h.snr === null ? "none" : h.snr.toFixed(2);
-  $("stall").textContent = `${h.stall.recent_ms} / ${h.stall.worst_ms} ms (busy ${h.stall.recent_busy_ms} / ${h.stall.worst_busy_ms} ms)`;
+  const st = h.stall;
+  $("stall").textContent = `${st.recent_ms} ms (own work ${st.recent_busy_ms}); worst ${st.worst_ms} (${st.worst_busy_ms})`;
   const rate = h.rate;
   $("rate").textContent = rate ? rate.text : "";
   $("rate").className = rate && rate.warning ? "rate-warning" : "";
