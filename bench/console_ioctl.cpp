@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // How long one command record takes through the simulated console device.
 // Run it in the board: sudo sim/board run -- build/bench/console_ioctl [calls]
 #include <chrono>

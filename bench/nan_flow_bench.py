@@ -1,4 +1,6 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 """Benchmark of a NAN exchange between two simulated boards.
 
 For the open and the pairing flow, each run a few times: the time from the

@@ -1,4 +1,6 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 """Soak: one nanpeer subscriber pairs with a publisher through the simulated
 library for 500 discovery / data path / end cycles. Checks that no slot is
 left stuck, that nothing leaks and that no descriptor stays open.

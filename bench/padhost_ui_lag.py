@@ -1,4 +1,6 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 """Lag of the live tuning page: from a frame's arrival at padhost to its
 point on the chart, with padprobe in the simulated board streaming all nine
 channels, in headless chromium; and what a long recording costs padhost.

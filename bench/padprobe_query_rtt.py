@@ -1,4 +1,6 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 """Round trip of a "query" over a pty: padprobe in the simulated board with
 the simulated controller. Prints p50 and p99 (and more) over N requests.
 

@@ -1,4 +1,6 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 """Soak: padprobe monitors all nine channels at 1 ms for ten minutes while a
 request arrives every 100 ms. Checks that no frame is lost or corrupted, that
 no answer lands inside a frame, and that padprobe's memory and descriptors

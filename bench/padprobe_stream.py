@@ -1,4 +1,6 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 """Monitor all nine channels of padprobe in the simulated board and measure
 the stream: frames against ticks, sequence gaps and duplicates, XOR errors,
 padprobe's CPU share of one core, tick-to-frame latency.

@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 # Compiler flags shared by every target: warnings as errors everywhere, and the
 # embedded subset of C++ (no exceptions, no RTTI) for the four tools.
 

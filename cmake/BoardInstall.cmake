@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 # What `cmake --install` puts where. Two components:
 #   tools  what goes onto the board: the four executables (board_tool()
 #          installs them), their manual pages and the integrators' examples.

@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 # Debian packages made by CPack from the install components (BoardInstall):
 #   board-tools      the tools, their manual pages and examples; built for
 #                    the board (armhf, `cpack --preset armhf`) and for the

@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 # Helpers that register tests with CTest under the labels 'unit' and 'system'.
 
 # board_unit_test(<name> SOURCES ... LIBS ...): a GoogleTest executable whose

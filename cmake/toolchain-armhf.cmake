@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 # Cross build for the board's 32-bit ARM cores with Debian's armhf toolchain.
 # Debian's multiarch layout keeps the armhf libraries and their CMake package
 # files under /usr/lib/arm-linux-gnueabihf, which CMAKE_LIBRARY_ARCHITECTURE

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // Shared by the fuzz targets: a command line made from fuzz input, and the
 // check that turns a broken invariant into a crash libFuzzer keeps.
 #pragma once

@@ -1,4 +1,6 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 """Writes the seed corpora of the fuzz targets into fuzz/corpus/<target>/.
 
 Seeds are small valid inputs that reach the interesting paths at once; the

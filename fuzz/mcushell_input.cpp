@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // mcushell's command line and its interactive input. The first byte picks
 // which: the rest is either argument words cut at NUL bytes, or the bytes of
 // standard input. Every record that would reach the console device is held

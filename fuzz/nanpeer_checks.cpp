@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // Checks on nanpeer's service table after each step of a fuzz input, and
 // the reset between inputs.
 #include "nanpeer_stand_ins.h"

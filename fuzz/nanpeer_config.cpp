@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // nanpeer's configuration file, both passes, from the file's bytes. The
 // first input byte picks the role and the number of services, the rest is
 // the file. After the passes the slots are prepared as start-up prepares

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // nanpeer's event callback, fed event ids, lengths and record bytes against
 // slots prepared as start-up prepares them, with library results and timer
 // ticks in between, and the real shutdown at the end.

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // The shell and the pauses of nanpeer, for the fuzz targets: commands are
 // checked instead of run, and the pauses take no time.
 #include "nanpeer_stand_ins.h"

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // What nanpeer's fuzz targets put in place of the shell and of libsdcore,
 // and the checks they run on the service table.
 #pragma once

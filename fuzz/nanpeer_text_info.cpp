@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // cvert_text_info: any text into an output buffer of any capacity. The
 // buffer is exactly that large, so a write past it is caught, and what the
 // conversion reports written must be all it wrote.

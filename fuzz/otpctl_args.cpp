@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // otpctl's command line, any words in any number, through the whole run
 // against the checking stand-in for the nvmem views.
 #include "fuzz_support.h"

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // The stand-in for otpctl's nvmem calls. Whatever reaches it has passed the
 // tool's checks, so it holds the tool to them: a read or write never exceeds
 // the transfer buffer or the length asked for, and a write carries exactly

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // The nvmem views of otpctl, answered from an in-memory image that checks
 // every transfer against the command line that asked for it.
 #pragma once

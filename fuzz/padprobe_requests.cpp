@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // padprobe's request framing and handling: a byte stream, split into reads
 // of random sizes, goes through the framer, the hand-off queue and the
 // request table as the receiving and serving threads pass it on, against an

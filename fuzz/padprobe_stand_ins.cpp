@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // The attribute root, the monitor's interval timer and the tune's pauses,
 // for padprobe's fuzz target.
 #include "padprobe_stand_ins.h"

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // What padprobe's fuzz target puts in place of the controller's attribute
 // directory and of the monitor's interval timer.
 #pragma once

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 # The long fuzz run: builds the 'fuzz' preset and runs every target for an
 # hour (or the seconds given), two at a time.
 #   fuzz/run-long.sh [seconds] [target...]

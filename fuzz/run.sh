@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 # Runs every fuzz target of the 'fuzz' build for a bounded time each.
 #   fuzz/run.sh [-j jobs] [seconds] [target...]
 # seconds: per target (default 60). Targets: names in build-fuzz/fuzz/

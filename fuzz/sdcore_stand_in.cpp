@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // libsdcore for the fuzz targets: results chosen by the input, and a check
 // of every pointer nanpeer hands over.
 #include "nanpeer_stand_ins.h"

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // What the command line asks for: one command, the usage text, or the
 // interactive loop.
 #pragma once

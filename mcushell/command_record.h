@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // The command record handed to the console control device: a length byte
 // and a zero-filled, NUL-terminated text of at most 127 characters.
 #pragma once

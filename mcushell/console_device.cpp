@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // open and ioctl on /dev/console-ctrl.
 #include "console_device.h"
 

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // The console control device: where command records go. The only place
 // mcushell calls into the kernel for it, so tests can put a fake in its
 // place.

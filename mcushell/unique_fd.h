@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // A move-only owner of a file descriptor that closes it exactly once.
 #pragma once
 

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // Options with getopt, their validation, and the usage text.
 #include "command_line.h"
 

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // The configuration file: the two passes that read it, the parsers of its
 // sections and values, and the preparation of a slot from what was read.
 // Parsers return 1 for success and 0 for failure, having printed why.

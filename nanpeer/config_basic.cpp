@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // Configuration pass 1: the tool paths and the MAC address.
 #include <cstring>
 

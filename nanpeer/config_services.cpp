@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // Configuration pass 2: the publish and subscribe sections into dns_records.
 #include <cstdio>
 #include <cstdlib>

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // Conversions of single configuration values: TXT text, security type,
 // role and bootstrapping methods.
 #include <cstdlib>

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // Event ids and event record layouts delivered by libsdcore to nanpeer.
 //
 // Records are byte layouts, not host structs: a receiver checks the length,

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // The event callback: the stop check, the lock, the dispatch by event id,
 // and the events deferred because they came from inside a library call.
 #include <cstddef>

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // Data path events: indication (responder), confirm, and end.
 #include <cstdio>
 #include <cstring>

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // DNS_DISCOVERY_RESULT: saving the peer's service and starting the exchange
 // the peer's security asks for.
 #include <cstdio>

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // The lock that keeps the service table to one thread at a time, and the
 // bookkeeping that defers events a library delivers from inside its calls.
 #pragma once

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // Pairing events: the bootstrapping result and the PASN result.
 #include <cstring>
 

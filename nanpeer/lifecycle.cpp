@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // Waiting for the stop, and the shutdown sequence.
 #include "lifecycle.h"
 

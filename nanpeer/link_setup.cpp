@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // Link-local addresses, routes and neighbour entries through ip and ping6.
 // Every command line holds only addresses formatted here from bytes and the
 // interface name: nothing a peer sends reaches the shell as text.

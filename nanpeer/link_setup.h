@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // IPv6 link-local set-up on the NAN data interface with ip and ping6.
 // The commands block their caller: call these with the event lock let go.
 #pragma once

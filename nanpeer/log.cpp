@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // Log lines of nanpeer: tag, colour sequences and the level gate.
 #include "log.h"
 

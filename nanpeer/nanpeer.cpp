@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // Start-up of nanpeer in its fixed order, then the wait and shutdown.
 #include "nanpeer.h"
 

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // Pauses as timed waits that shutdown can end.
 //
 // stop_flag is set from a signal handler, which cannot wake a waiting

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // Process-wide values of nanpeer, and the four names exported for libsdcore.
 #pragma once
 

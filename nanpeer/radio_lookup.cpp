@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // The radio lookup through the iw tool's interface listing.
 #include "radio_lookup.h"
 

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // The response timer: a POSIX timer that signals a thread of its own, and
 // the tick that gives up unanswered requests.
 //

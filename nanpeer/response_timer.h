@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // The response timer: one periodic timer that bounds each wait for the peer.
 #pragma once
 

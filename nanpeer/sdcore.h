@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // The calls of libsdcore, the board's NAN service library, as nanpeer uses them.
 //
 // This header is the whole contract between nanpeer and the library: the

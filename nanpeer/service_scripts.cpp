@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // Running a service's start_cmd and end_cmd, found by the data path id.
 #include "service_scripts.h"
 

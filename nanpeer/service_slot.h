@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // Byte layout of the service table that nanpeer shares with libsdcore.
 //
 // libsdcore receives addresses into these records (byte 4 of a slot, its

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // The service table: slot lookups by identifier and the clearing operations.
 #include "service_table.h"
 

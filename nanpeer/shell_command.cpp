@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // The one place nanpeer starts shell commands: /bin/sh -c TEXT, started
 // with posix_spawn and waited for.
 //

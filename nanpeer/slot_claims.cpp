@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // Per-slot claim counters, kept beside the table: the slot layout belongs
 // to the library and has no room for them.
 #include "slot_claims.h"

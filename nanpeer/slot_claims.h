@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // Claims on the slots by handlers that let go of the event lock between
 // their steps.
 #pragma once

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // Preparing a slot's run-time record from its configured service.
 #include <cstdlib>
 #include <cstring>

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // The tool_paths block: six path texts handed to libsdcore with every
 // publish and subscribe call, so its layout is read by the library.
 #pragma once

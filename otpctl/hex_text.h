@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // Hexadecimal text of the address and value arguments, turned into numbers.
 #pragma once
 

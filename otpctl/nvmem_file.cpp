@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // open, pread and pwrite on the nvmem view files.
 #include "nvmem_file.h"
 

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // The only place otpctl calls into the kernel for the nvmem views, so a
 // test can stand in for it at link time.
 #pragma once

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // Argument parsing and the checks that keep typos away from the OTP.
 #include "options.h"
 

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // What otpctl prints on standard output: the address line, the read dump
 // and the echo of the bytes about to be written.
 #pragma once

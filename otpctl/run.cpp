@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // The run: check the arguments, open the view, do one transfer, report it.
 #include "run.h"
 

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // Answers to requests: the ack/error status object and typed JSON answers.
 #pragma once
 

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // Start-up in order and the one place that decides the exit status.
 #include "padprobe/app.h"
 

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // Attribute files: a fresh open for every access, values as short decimal text.
 #include "padprobe/attr_access.h"
 

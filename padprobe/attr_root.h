@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // Where the controller's attribute directories live. The tool links the
 // board's path; the unit tests link a definition that points into a
 // temporary directory.

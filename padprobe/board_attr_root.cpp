@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // The board's attribute root: where the touch controller's driver publishes its files.
 #include "padprobe/attr_root.h"
 

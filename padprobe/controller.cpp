@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // Composite operations over the common, ETC and channel attribute groups.
 #include "padprobe/controller.h"
 

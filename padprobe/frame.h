@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // The monitor's binary data frames: sample records, the header and the SNR value.
 #pragma once
 

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // Log output on standard output, one whole message at a time.
 #include "padprobe/log.h"
 

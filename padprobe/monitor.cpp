@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // Monitor start and stop, and the lifetime of its two threads.
 #include "padprobe/monitor.h"
 

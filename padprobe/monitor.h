@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // The monitor: start and stop, the sampling thread, the sample banks and the TX task.
 #pragma once
 

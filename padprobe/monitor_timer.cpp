@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // setitimer and the SIGALRM handler, which does nothing but signal a tick latch.
 #include "padprobe/monitor_timer.h"
 

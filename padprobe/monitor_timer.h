@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // The monitor's interval timer: SIGALRM once per sampling interval.
 #pragma once
 

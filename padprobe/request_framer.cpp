@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // Request framing: brace depth outside JSON strings decides where a request ends.
 #include "padprobe/request_framer.h"
 

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // Cuts the received byte stream into requests at the brace that balances each one.
 #pragma once
 

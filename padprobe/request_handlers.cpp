@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // The request table, the members each request reads, and every answer.
 #include "padprobe/request_handlers.h"
 

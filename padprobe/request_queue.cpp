@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // The request hand-off: a bounded ring guarded by a mutex and two semaphores.
 #include "padprobe/request_queue.h"
 

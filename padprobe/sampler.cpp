@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // The sampling thread: one pass over the watched channels per timer tick.
 #include "padprobe/monitor.h"
 

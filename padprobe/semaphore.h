@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // An unnamed, process-private counting semaphore with an explicit init step.
 #pragma once
 

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // Writes answers and data frames to the UART, one whole output at a time.
 #include "padprobe/serial_writer.h"
 

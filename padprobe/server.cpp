@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // uart_rx_thread frames what the UART delivers; cap_rx_thread serves it.
 #include "padprobe/server.h"
 

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // A timer tick handed from a signal handler to the thread that does the work.
 #pragma once
 

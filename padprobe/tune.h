@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // The MBias auto-tune: walks a channel's MBias until its average nears a target.
 #pragma once
 

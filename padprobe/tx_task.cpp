@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // The TX task: turns each completed sample set into one data frame.
 #include "padprobe/monitor.h"
 

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // The UART: raw 8N1 at 1,500,000 baud, no flow control, reads that return what has arrived.
 #include "padprobe/uart.h"
 

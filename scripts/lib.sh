@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 # Shared by ./demo, ./run-tests and .ci/run: Debian packages and builds.
 # shellcheck shell=bash
 # The package lists are read by the scripts that source this file.
@@ -14,7 +16,7 @@ HOST_PACKAGES=(
 )
 # Extra packages of the lint stage (scripts/lint). The clang tools are pinned
 # to one version: another formats differently.
-LINT_PACKAGES=(clang-format-14 clang-tidy-14 shellcheck black flake8)
+LINT_PACKAGES=(clang-format-14 clang-tidy-14 shellcheck black flake8 reuse)
 # Extra packages of the fuzz build (clang and its libFuzzer runtime).
 FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev)
 # Extra packages of the cross build for the board.

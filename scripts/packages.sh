@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 # The package stage of ./run-tests: Debian packages for the board (armhf)
 # and the development machine (amd64), then their checks.
 # shellcheck shell=bash

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // Link-only stand-in for libsdcore.so: it gives the linker the symbols and
 // the file name "libsdcore.so" (no SONAME), so nanpeer's DT_NEEDED entry is
 // exactly that name. It is never installed and never loaded; the loader

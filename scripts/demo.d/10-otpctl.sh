@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 # otpctl on the simulated board: burn a few OTP bytes, read them back in
 # both views, and see a typo stopped before it reaches the memory.
 set -euo pipefail

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 # mcushell on the simulated board: commands from -c and from an interactive
 # session, and the command records the companion core received.
 set -euo pipefail

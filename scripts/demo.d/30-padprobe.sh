@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 # padprobe on the simulated board, driven by the host client over a pty:
 # query, configure, tune a channel's MBias, then stream five seconds of all
 # nine channels while a touch is scripted on channel 3.

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 # nanpeer on two simulated boards in radio range: a publisher of two
 # services (one open, one that needs pairing) and a subscriber of the paired
 # one. They discover each other, pair, bring the data path up on nan0 and

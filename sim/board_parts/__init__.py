@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 """The parts of the simulated board, each in a module of its own.
 
 A part adds its command-line options, and, inside the board's mount

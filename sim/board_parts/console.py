@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 """The console control device /dev/console-ctrl.
 
 A FUSE daemon (sim/console, built as sim/board-console) serves one file whose

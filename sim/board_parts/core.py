@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 """The board's frame: namespaces, the private /dev, parts, the command.
 
 `run` re-executes the board inside a new mount namespace (and, when asked,

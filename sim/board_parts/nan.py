@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 """The board's NAN radio: the simulated libsdcore, its medium, and nan0.
 
 On the board nanpeer talks to the radio through libsdcore and sets up IPv6

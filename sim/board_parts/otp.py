@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 """The OTP memory: the raw and the mapped nvmem view.
 
 On the board the kernel offers the OTP as two files,

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // One simulated NAN radio: lifecycle, the radio thread and shared helpers.
 #include "engine.h"
 

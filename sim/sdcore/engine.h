@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // One simulated NAN radio: the state behind the dns_* calls, the radio thread
 // that announces services and answers frames, and the event thread that
 // reports to the application.

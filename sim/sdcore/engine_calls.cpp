@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // One simulated NAN radio: the dns_* calls. Each reads the application's
 // records only here, on the caller's thread, and never calls back.
 #include <cerrno>

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // One simulated NAN radio: what it does with each frame it hears. Every
 // handler runs on the radio thread with the engine's mutex held and reports
 // to the application only through queued events.

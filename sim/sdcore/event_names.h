@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // Names of the event ids and of the library calls, as the trace and the
 // fault settings write them.
 #pragma once

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // The library's event thread: a bounded queue of event records and the
 // thread that hands them, in order, to the registered callback.
 //

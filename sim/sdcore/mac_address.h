@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // Six-byte NAN addresses: text form, the interface identifier, and the
 // address of a network interface.
 #pragma once

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // The simulated radio medium over Unix datagram sockets in a shared folder.
 #include "medium.h"
 

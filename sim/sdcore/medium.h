@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // The simulated radio medium: one Unix datagram socket per radio, bound at a
 // path in a shared folder. Path sockets reach across network namespaces, so
 // boards in different namespaces share one medium when they share the folder.

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // The NAN identity keys that pairing setup leaves behind in the medium folder.
 #include "nik_cache.h"
 

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // The NAN identity keys (NIK) that pairing setup leaves behind, kept in the
 // medium folder so that a later run of either side can verify the pairing.
 #pragma once

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // The dns_* calls of the simulated libsdcore: one engine per process, set up
 // from the environment by the first publish or subscribe.
 #include <cstdlib>

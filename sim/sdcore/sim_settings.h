@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // The simulator's settings, taken from its environment (the tools read none):
 //   SDCORE_SIM_MEDIUM        folder of the shared medium (default /tmp/sdcore-sim)
 //   SDCORE_SIM_TRACE         file that receives the trace (default: none)

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // The simulator's trace (one line per call, event, frame and fault, for tests
 // and benchmarks) and its one diagnostic function.
 //

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // A move-only owner of one file descriptor, for the simulated NAN library.
 #pragma once
 

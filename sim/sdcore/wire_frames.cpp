@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // The frames that simulated NAN radios exchange over the medium.
 #include "wire_frames.h"
 

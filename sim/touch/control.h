@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // The control language of the simulated controller: one command per line,
 // from the board's options and from the control socket.
 #pragma once

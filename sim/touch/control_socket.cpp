@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // The control socket: a Unix stream socket that takes control lines and
 // answers each with one reply line.
 #include "control_socket.h"

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // The attribute tree served through FUSE, as the driver lays it out in sysfs.
 #pragma once
 

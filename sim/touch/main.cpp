@@ -1,11 +1,19 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // touchsim: the simulated touch controller. Serves the driver's attribute
 // tree through FUSE at a mount point and takes control lines on a socket.
 //
-//   touchsim --mount DIR --state DIR [--init FILE] [--seed N] [--read-delay-us US]
+//   touchsim --mount DIR --state DIR [--init FILE] [--seed N] [--strict]
+//            [--read-delay-us US]
+//   touchsim --power-on
 //
 // The state folder receives writes.log (every write to an attribute) and
 // control.sock. The init file holds control lines run before mounting.
-// --read-delay-us answers every read that much later, as a slow bus would.
+// --strict refuses values wider than their register field, as the kernel
+// module's strict mode does. --read-delay-us answers every read that much
+// later, as a slow bus would. --power-on prints "DIR/NAME VALUE" for every
+// attribute, what it shows after power-on without noise: the one set of
+// values the board's plain-file variant starts from too.
 #define FUSE_USE_VERSION 312
 #include <fuse_lowlevel.h>
 
@@ -29,6 +37,8 @@ struct Options {
     std::string init;
     uint32_t seed = 1;
     uint32_t read_delay_us = 0;
+    bool strict = false;
+    bool power_on = false;
 };
 
 // A slow bus, not a stalled one: at most a second a read.
@@ -36,8 +46,9 @@ constexpr unsigned long read_delay_max_us = 1000000;
 
 void print_usage()
 {
-    std::fputs("usage: touchsim --mount DIR --state DIR [--init FILE] [--seed N] "
-               "[--read-delay-us US]\n",
+    std::fputs("usage: touchsim --mount DIR --state DIR [--init FILE] [--seed N] [--strict]\n"
+               "                [--read-delay-us US]\n"
+               "       touchsim --power-on\n",
                stderr);
 }
 
@@ -49,6 +60,8 @@ bool parse_options(int argc, char **argv, Options &opt)
         {"init", required_argument, nullptr, 'i'},
         {"seed", required_argument, nullptr, 'r'},
         {"read-delay-us", required_argument, nullptr, 'd'},
+        {"strict", no_argument, nullptr, 't'},
+        {"power-on", no_argument, nullptr, 'p'},
         {nullptr, 0, nullptr, 0},
     };
     int c;
@@ -84,11 +97,17 @@ bool parse_options(int argc, char **argv, Options &opt)
             opt.read_delay_us = static_cast<uint32_t>(delay);
             break;
         }
+        case 't':
+            opt.strict = true;
+            break;
+        case 'p':
+            opt.power_on = true;
+            break;
         default:
             return false;
         }
     }
-    return !opt.mount.empty() && !opt.state.empty();
+    return opt.power_on || (!opt.mount.empty() && !opt.state.empty());
 }
 
 bool run_init_file(touchsim::Simulator &sim, const std::string &path)
@@ -111,10 +130,21 @@ bool run_init_file(touchsim::Simulator &sim, const std::string &path)
     return true;
 }
 
+int print_power_on()
+{
+    const touchsim::TouchModel model;
+    for (const touchsim::AttrInfo &a : touchsim::attribute_table())
+        std::printf("%s/%s %d\n", touchsim::group_dir(a.group), a.name,
+                    static_cast<int>(model.power_on(a.id)));
+    return 0;
+}
+
 int run(const Options &opt)
 {
+    if (opt.power_on)
+        return print_power_on();
     touchsim::Simulator sim;
-    sim.model = touchsim::TouchModel(opt.seed);
+    sim.model = touchsim::TouchModel(opt.seed, opt.strict);
     if (!opt.init.empty() && !run_init_file(sim, opt.init))
         return 2;
     const std::string log_path = opt.state + "/writes.log";

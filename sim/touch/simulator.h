@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // What the file system and the control socket share: the model, the write
 // log and the lock that serialises them.
 #pragma once

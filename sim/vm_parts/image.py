@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 """The virtual board's image: Debian's armmp kernel and an initramfs.
 
 The initramfs holds busybox, the armhf runtime the package's programs and

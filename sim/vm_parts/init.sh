@@ -1,4 +1,6 @@
 #!/bin/busybox sh
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 # busybox ash: shellcheck knows it as dash, the nearest shell it checks.
 # shellcheck shell=dash
 # /init of the virtual board. Mounts what a board's init mounts, loads the

@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 """sim/vm's command line: build the image, boot a shell, run one command."""
 import argparse
 import glob

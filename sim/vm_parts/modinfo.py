@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 """Kernel modules without modinfo or modules.dep.
 
 Debian's kernel image ships no modules.dep (depmod makes it at install

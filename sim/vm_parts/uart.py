@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 """padprobe's UART on the host: QEMU's USB serial adapter as a pty.
 
 The guest's /dev/ttyUSB0 is QEMU's emulated USB serial adapter, whose far

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // The interactive loop, fed from a string, sending into a recording sink.
 #include "interactive.h"
 

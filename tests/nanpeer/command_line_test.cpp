@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // Command-line options, their validation and the usage text.
 #include <initializer_list>
 #include <string>

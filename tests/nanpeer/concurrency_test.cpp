@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // Threads and the table: commands and pauses hold up neither the tick nor
 // shutdown, a handler does not carry on with a slot taken over meanwhile,
 // and events a library delivers from inside its calls are handled after.

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // Configuration passes: the worked example, every failure message, limits.
 #include <cstring>
 #include <functional>

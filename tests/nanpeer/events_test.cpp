@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // Event handling: every row of a slot's transition table, driven through
 // the library double's event thread.
 #include <cstring>

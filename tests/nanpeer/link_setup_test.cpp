@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // Link-local addresses and the ip / ping6 command lines.
 #include "events.h"
 #include "link_setup.h"

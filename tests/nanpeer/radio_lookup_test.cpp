@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // The radio lookup against iw-like listings from a script.
 #include "process_globals.h"
 #include "radio_lookup.h"

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // The response timer: four-tick give-ups driven tick by tick, and two runs
 // of the real 5-second timer.
 #include <chrono>

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // The libsdcore test double: call recording and the event thread.
 #include "sdcore_double.h"
 

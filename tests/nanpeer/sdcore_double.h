@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // Test double of libsdcore: records every call with its arguments and the
 // bytes behind its pointers, returns results chosen by the test, and
 // delivers events to the registered callback from a thread of its own.

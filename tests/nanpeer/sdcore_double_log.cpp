@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // For the libsdcore.so build of the double: every call is appended as one
 // line to the file named by NANPEER_DOUBLE_LOG, so a test that runs the
 // real nanpeer binary can read what the program asked of the library.

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // Slot lookups, the clearing operations and is_array_empty.
 #include <cstring>
 

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // What a command run through the shell inherits from nanpeer, and what
 // running it does to nanpeer's own signal handling.
 #include "shell_command.h"

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // Shutdown: which data paths are ended, the order of the calls, the frees.
 #include <chrono>
 #include <cstdlib>

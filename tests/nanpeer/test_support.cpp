@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // Output capture, shell stand-ins, the fixture and record builders.
 #include "test_support.h"
 

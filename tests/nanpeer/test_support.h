@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // Support for nanpeer's unit tests: output capture, the recording shell
 // stand-ins, a fixture that resets the process-wide state, and builders
 // for expected log lines, slots and event records.

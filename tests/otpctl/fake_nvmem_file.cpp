@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // The nvmem calls of otpctl, answered from memory.
 #include "fake_nvmem_file.h"
 

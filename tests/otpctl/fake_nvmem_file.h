@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // A stand-in for the nvmem view files: one image in memory, and answers
 // that a test can bend (short transfers, errors).
 #pragma once

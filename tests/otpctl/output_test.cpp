@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // The address line, the dump rows and the write echo, byte for byte.
 #include "capture.h"
 #include "output.h"

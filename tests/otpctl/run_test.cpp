@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // A whole run against the in-memory nvmem: what reaches the OTP, what is
 // printed, and the exit status, also when the device misbehaves.
 #include "fake_nvmem_file.h"

@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 """Finding, reading and unpacking the Debian packages that the checks look at.
 
 The packages come from `./run-tests package` (dist/, or BOARD_PACKAGE_DIR).

@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 """What the packages hold, what they depend on, and what their binaries are."""
 import gzip
 import os

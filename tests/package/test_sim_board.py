@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 """The simulated board run from the development packages, unpacked into a
 folder: its parts, daemons and libraries are found where the package puts
 them, and the amd64 tools run in it."""

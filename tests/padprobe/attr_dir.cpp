@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // The unit tests' attribute root and the temporary tree behind it.
 #include "attr_dir.h"
 

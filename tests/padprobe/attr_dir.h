@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // A temporary attribute tree that the tool's attribute layer reads and writes.
 #pragma once
 

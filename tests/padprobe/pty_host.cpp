@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // The pty pair, a reader thread that drains the host's end, and stream parsing.
 #include "pty_host.h"
 

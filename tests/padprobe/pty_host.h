@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // The host's end of a pty whose other end the tool has opened as its UART.
 #pragma once
 

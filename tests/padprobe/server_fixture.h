@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // A running server on a pty over a temporary attribute tree, and a host that asks it things.
 #pragma once
 

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // The attribute layer: value format, failures, warnings, labels and the composite operations.
 #include "attr_dir.h"
 

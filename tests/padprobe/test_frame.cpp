@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // Data frame encoding: records, header, XOR and the SNR value.
 #include "padprobe/frame.h"
 

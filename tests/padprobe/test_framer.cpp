@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // Request framing: where one request ends and the next begins.
 #include "padprobe/request_framer.h"
 

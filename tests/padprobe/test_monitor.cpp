@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // The monitor through the UART: frames, sequence numbers, stop and start, and requests meanwhile.
 #include "server_fixture.h"
 

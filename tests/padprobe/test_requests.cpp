@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // Every request through the UART: framing, the request table, answers and log lines.
 #include "server_fixture.h"
 

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // The MBias auto-tune against a driver that the test plays through a FIFO.
 #include "attr_dir.h"
 

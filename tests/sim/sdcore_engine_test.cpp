@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // Two simulated radios in one process, a publisher and a subscriber, talking
 // over a temporary medium folder: the protocol end to end, as the
 // application sees it through events.

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // The simulated NAN library's pieces on their own: frames, faults, keys,
 // the NIK cache and the settings.
 #include <gtest/gtest.h>

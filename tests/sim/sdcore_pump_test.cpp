@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // The simulated NAN library's event thread: order, replacement, delays, a
 // full queue, and stopping while the application's callback is busy.
 #include <gtest/gtest.h>

@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 """Helpers for black-box tests: run the real tools inside the simulated board."""
 import dataclasses
 import os

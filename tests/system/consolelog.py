@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 """What the simulated console device received, read from a board's state folder."""
 import dataclasses
 import os

@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 """Helpers for the NAN system tests: the two boards' network, nanpeer
 configuration files, nanpeer runs in the boards, their output and the
 simulated library's trace."""

@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 """Support for padprobe's black-box tests: the tool in the simulated board,
 its exact answers and log lines."""
 import os

@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 """mcushell in the board: the records that reach /dev/console-ctrl, and the statuses."""
 import errno
 

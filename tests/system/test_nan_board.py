@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 """The boards' network and the NAN part of the board: what `sim/board net`
 builds and removes, what a board run with --nan-medium sees, and how the
 simulated library reports settings it cannot use."""

@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 """A data path confirm that never reaches the subscriber: its response
 timer gives up on the fourth tick, ends the data path at the library, and
 the next discovery brings the data path up."""

@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 """A start command that runs on holds up neither the timeout nor the
 shutdown: the end command, the data path end and the service stop all come
 within seconds of the timeout."""

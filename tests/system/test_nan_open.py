@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 """An open service between two boards: discovery, the data path, ping6 over
 it, the start commands, and SIGTERM with the data path up."""
 import os

@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 """Pairing: a first run bootstraps and sets the pairing up, caching both
 sides' NIK in the medium; a second run finds the peer paired and verifies
 the pairing without bootstrapping."""

@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 """A passphrase-secured service, and the key mismatches: a different
 passphrase fails the data path set-up, a different pairing passphrase
 fails PASN."""

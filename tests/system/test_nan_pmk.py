@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 """A PMK-secured service: equal keys bring the data path up, different keys
 fail its set-up on both sides."""
 from nan_support import publisher_and_subscriber, publisher_config, security_keys, subscriber_config

@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 """SIGINT while the subscriber's ping6 runs: nanpeer notices it at once and
 ends the run with its whole shutdown, without waiting for the ping."""
 import signal

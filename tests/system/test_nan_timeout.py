@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 """-t ends a run on time, for either role, with an orderly shutdown."""
 import time
 

@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 """nanpeer's command line, run time and stop, with the libsdcore double loaded."""
 import json
 import os

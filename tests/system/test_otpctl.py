@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 """otpctl in the board: the bytes that reach the OTP images, the output, the statuses."""
 import pytest
 

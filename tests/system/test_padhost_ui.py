@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 """The live tuning page in a real browser (headless chromium) against
 padprobe in the simulated board, through `tools/padhost ui --sim`: the page
 shows what the controller holds, says what it refused, notices a padprobe

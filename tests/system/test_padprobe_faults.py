@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 """padprobe against a controller that fails: a missing attribute, a refused
 write, a read that fails."""
 from padprobe_board import ACK, DEVICE, cjson, got

@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 """padprobe's monitor: data frames byte for byte, start and stop, the SNR
 field, and answers that never fall inside a frame."""
 import json

@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 """padprobe's command channel: every request type and its exact answer, the
 writes and warnings each causes, and how requests are cut from the line."""
 import json

@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 """padprobe's MBias auto-tune against channels modelled to converge, to be
 in tolerance already, to fail either way, and to oscillate."""
 from padprobe_board import cjson

@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 """The simulated touch controller's attribute files, as a tool meets them:
 every read shows the model's value of that moment, writes are taken whole,
 and faults come on demand."""

@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 """What the tests and the demo rely on when a pty stands in for the UART."""
 import os
 import select

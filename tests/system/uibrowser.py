@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 """`padhost ui --sim` as a process, and Debian's chromium, headless, driven
 through chromedriver: for the page's browser test and its lag benchmark."""
 import os

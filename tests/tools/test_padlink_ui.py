@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 """The tuning page's server side: frames into batches, forms into requests,
 every message a page may send checked, the range warnings, the Host,
 Origin and token checks, and one server over a fake serial line driven

@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 """On-board tests: the armhf package on a board's kernel, driven by labgrid.
 
 Run with an environment file: tests/vm/qemu.yaml (the virtual board of

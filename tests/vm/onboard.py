@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 """Helpers of the on-board tests: commands and files through the board's shell."""
 import base64
 import shlex

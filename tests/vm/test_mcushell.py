@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 """mcushell on the board's /dev/console-ctrl: the armhf binary's ioctl
 (request 0) reaches the kernel driver; the records it received, one command,
 the interactive loop and a refusing device. What the driver received is read

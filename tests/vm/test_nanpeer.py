@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 """nanpeer on the board: a publisher and a subscriber in two network
 namespaces of the board's kernel, joined by a veth pair whose ends are both
 nan0, talking through the armhf simulated libsdcore; open and pairing flows

@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 """otpctl on the board's nvmem devices: output and statuses for reads and
 writes of both views, the bytes the devices hold afterwards (read back
 through the kernel), writes that can only set bits, bad input and a refused

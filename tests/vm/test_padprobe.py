@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 """padprobe on the board's UART at 1,500,000 baud, driven from this machine by
 padhost: query, config and config_ch read back in sysfs, tune, a nine-channel
 monitor at 10 ms without gaps or XOR errors, stop. On the virtual board the

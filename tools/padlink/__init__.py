@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 """The host side of padprobe's serial protocol.
 
 stream   splits the bytes from the board into the greeting, JSON answers and

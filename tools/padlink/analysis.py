@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 """Noise and SNR of recorded channels.
 
 A channel counts as touched while its difference (baseline minus average)

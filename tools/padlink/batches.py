@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 """Frames gathered into the page's batched updates.
 
 The server decodes and counts every frame; the page gets about twenty

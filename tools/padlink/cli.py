@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 """padhost: drive padprobe over its serial line, one step after another.
 
 Steps (each one shell word, quoted when it has blanks):

@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 """The page's forms turned into padprobe's requests, the range warnings the
 controller would give, and the tune results explained.
 

@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 """Requests and answers over the serial line (a real port or a pty).
 
 The board's tool discards what arrived before it configured the line, so a

@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 """A PNG of recorded channels over time: averages and baselines above, the
 differences below."""
 

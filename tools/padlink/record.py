@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 """CSV files of recorded frames: one row per frame, three columns per
 channel, after a header of "# " lines naming the settings in force.
 

@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 """Splits padprobe's output into the greeting, answers and data frames.
 
 What the board sends is a byte stream of three kinds of item, never

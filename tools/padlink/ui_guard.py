@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 """Which requests the page server accepts: the Host it may be reached by,
 the Origin a WebSocket may come from, and the token a page beyond this
 machine must show.

@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 """The serial link driven from the page server's event loop.
 
 The descriptor is watched with the loop's reader callback, so frames are

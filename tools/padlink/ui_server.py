@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 """The live tuning page's server: static page files, the charting library
 from the distribution, one WebSocket per page, and padprobe behind them.
 

@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 """Where padprobe is: the options that name its line and opening that line,
 shared by padhost's step runner and its page server."""
 from .link import Link, SerialTransport

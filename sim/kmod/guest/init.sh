@@ -1,4 +1,6 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 # /init of sim/kmod/selftest's throwaway guest: load the modules, run the
 # checks, power off. The host reads the result from the console.
 /bin/busybox --install -s /bin

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+// SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // The live tuning page: one WebSocket to padhost. The server holds the
 // controller's state as last read back from padprobe; this page shows it,
 // with each action's status where the action was taken and every field the
