@@ -36,7 +36,15 @@ def test_a_bad_delay_is_refused():
     touchsim = os.path.join(BUILD, "sim", "touchsim")
     for bad in ("-1", "1000001", "2x", ""):
         proc = subprocess.run(
-            [touchsim, "--mount", "/nonexistent", "--state", "/nonexistent", "--read-delay-us", bad],
+            [
+                touchsim,
+                "--mount",
+                "/nonexistent",
+                "--state",
+                "/nonexistent",
+                "--read-delay-us",
+                bad,
+            ],
             capture_output=True,
             text=True,
             timeout=10,
