@@ -122,12 +122,21 @@ def test_page_tunes_padprobe_in_the_simulated_board(open_page):
     assert text(driver, "chip_name") == "(NimbusChip)"
     assert text(driver, "role") == "this page controls the link"
 
-    # A second page may watch, not control.
+    # A second page may watch, not control; the first keeps control across
+    # a reload (without its token control would pass to the second in 5 s).
     first = driver.current_window_handle
     driver.switch_to.new_window("tab")
+    second = driver.current_window_handle
     driver.get(ui.url)
     wait_for(driver, lambda d: text(d, "role").startswith("read-only"), WAIT)
     assert not by_id(driver, "start").is_enabled()
+    driver.switch_to.window(first)
+    driver.refresh()
+    loaded(driver)
+    time.sleep(6)
+    assert text(driver, "role") == "this page controls the link"
+    driver.switch_to.window(second)
+    assert text(driver, "role") == "read-only: another page controls the link"
     driver.close()
     driver.switch_to.window(first)
 
