@@ -32,8 +32,10 @@ endif()
 # sends, both as root. Stack protector (strong), stack clash probes, the C
 # library's checked string and memory functions (_FORTIFY_SOURCE), read-only
 # relocations resolved at start-up (RELRO, BIND_NOW), position-independent
-# executables (PIE).
+# executables (PIE, whatever BOARD_HARDENING says).
 option(BOARD_HARDENING "Build with the distribution's hardening flags" ON)
+# Position-independent executables whatever the compiler's default (-fPIE,
+# -pie); static and shared libraries are built with -fPIC.
 set(CMAKE_POSITION_INDEPENDENT_CODE ON)
 include(CheckPIESupported)
 check_pie_supported(LANGUAGES C CXX)
