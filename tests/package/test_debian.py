@@ -108,10 +108,11 @@ def test_binaries_are_hardened(tmp_path, name, arch):
         # Relocations resolved at start-up and then read-only.
         assert re.search(r"\(FLAGS\).*\bBIND_NOW\b", dynamic), what
         assert "GNU_RELRO" in readelf("-l", path), what
-        # The stack protector's check, present in every one of them.
-        assert "__stack_chk_fail" in readelf("--dyn-syms", path), what
-        # Checked variants of the C library's string and memory calls.
-        assert re.search(r"__\w+_chk\b", readelf("--dyn-syms", path).replace("__stack_chk", "")), what
+        # The stack protector's check, present in every one of them, and
+        # checked variants of the C library's string and memory calls.
+        symbols = readelf("--dyn-syms", path)
+        assert "__stack_chk_fail" in symbols, what
+        assert re.search(r"__\w+_chk\b", symbols.replace("__stack_chk", "")), what
         # Nothing the compiler leaves that strip keeps.
         assert ".comment" not in readelf("-S", path), what
 
