@@ -4,11 +4,14 @@
 # The vm stage of ./run-tests: the armhf package on the virtual board
 # (sim/vm), tested on it with labgrid (tests/vm).
 
-# vm_tests [DEB]: the image with the armhf board-tools package DEB (built
-# here when not given), then the on-board tests.
+# vm_tests [DEB]: the drivers' selftest, the image with the armhf
+# board-tools package DEB (built here when not given), then the on-board
+# tests.
 vm_tests() {
   local deb=${1:-}
   local sdcore=build-armhf/lib/sdcore-sim/libsdcore.so
+  note "vm: the device drivers' selftest (sim/kmod/selftest)"
+  sim/kmod/selftest
   if [ -z "$deb" ]; then
     # A tree of its own without the unit tests (the armhf stage's), so that
     # the stage alone builds only what the package and the image hold.
