@@ -58,6 +58,14 @@ class Part:
             "as the kernel module's strict mode does",
         )
         group.add_argument(
+            "--touch-read-delay",
+            type=int,
+            default=0,
+            metavar="US",
+            help="answer every attribute read US microseconds later, as a slow bus "
+            "would (0 to 1000000; default 0; implies --touch)",
+        )
+        group.add_argument(
             "--touch-plain",
             action="store_true",
             help="the attribute files as plain files on a tmpfs, without "
@@ -72,13 +80,14 @@ class Part:
             or args.touch_script
             or args.touch_plain
             or args.touch_strict
+            or args.touch_read_delay
         )
 
     def setup(self, board):
         args = board.args
         if args.touch_plain:
-            if args.touch_do or args.touch_script:
-                raise BoardError("--touch-plain has no model to run control lines")
+            if args.touch_do or args.touch_script or args.touch_read_delay:
+                raise BoardError("--touch-plain has no model to run control lines or delay reads")
             self._lay_out_plain(board)
             return
         folder = os.path.abspath(os.path.dirname(board.state_path("touch", "init")))
@@ -106,6 +115,8 @@ class Part:
                 init,
                 "--seed",
                 str(args.touch_seed),
+                "--read-delay-us",
+                str(args.touch_read_delay),
             ]
             + (["--strict"] if args.touch_strict else []),
             ready=lambda: os.path.exists(socket_path),
