@@ -5,13 +5,23 @@
 # The package lists are read by the scripts that source this file.
 # shellcheck disable=SC2034
 
-# Packages every host build, test and demo needs.
+# Packages of the host build and of ./demo: the compilers and libraries
+# (the unit tests' GoogleTest included: the default build builds them),
+# the simulated board (FUSE, Python, namespaces and ip, ping6 for the NAN
+# demo) and matplotlib for padhost's monitor plot.
 HOST_PACKAGES=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev libjson-c-dev libcjson-dev
   libfuse3-dev fuse3
-  python3 python3-pytest python3-serial python3-matplotlib
-  iproute2 iputils-ping util-linux procps
+  python3 python3-matplotlib
+  iproute2 iputils-ping util-linux
+)
+# Extra packages of the host test stages (host, asan, tsan): pytest and
+# what the system tests use, pyserial for padhost on a real port, and for
+# the tuning page (padhost ui) its server and charts and the browser the
+# tests drive it in.
+TEST_PACKAGES=(
+  python3-pytest python3-serial procps
   python3-aiohttp libjs-dygraphs chromium chromium-driver python3-selenium
 )
 # Extra packages of the lint stage (scripts/lint). The clang tools are pinned
@@ -28,11 +38,11 @@ ARMHF_PACKAGES=(
 # Extra packages of the virtual board (sim/vm, the vm stage): QEMU, the
 # initramfs archiver, labgrid and its pytest plugin, readelf (binutils) for
 # the image's library check, make and the C cross compiler for the device
-# modules (sim/kmod/build), mmdebstrap (gpg for its check of the archive's
-# keys) and mke2fs for the Debian root file system that the board boots
-# with systemd.
+# modules (sim/kmod/build), pyserial for padhost on the board's UART,
+# mmdebstrap (gpg for its check of the archive's keys) and mke2fs for the
+# Debian root file system that the board boots with systemd.
 VM_PACKAGES=(
-  qemu-system-arm cpio python3-labgrid binutils make gcc-arm-linux-gnueabihf
+  qemu-system-arm cpio python3-labgrid binutils make gcc-arm-linux-gnueabihf python3-serial
   mmdebstrap gpg e2fsprogs
 )
 
