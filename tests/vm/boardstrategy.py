@@ -11,27 +11,27 @@ path or a glob, relative to the environment file; the newest match wins).
 
 States: off, shell (booted, logged in), installed (the package installed
 with dpkg -i after an upload over the console: no network, no xmodem on
-the board, only base64 from coreutils; skipped when the board has this
+the board, only base64 and head from coreutils; skipped when the board has this
 very package installed already, files unchanged).
 """
-import base64
 import enum
 import glob
 import hashlib
 import os
 import shlex
 import subprocess
+import sys
 
 import attr
 from labgrid.factory import target_factory
 from labgrid.step import step
 from labgrid.strategy.common import Strategy, StrategyError
 
-# Lines of base64 per shell command: each command's input must stay below
-# the 4096 bytes a tty's line discipline buffers, and a lab's UART without
-# flow control should never have to hold more than that.
-LINE = 76
-LINES_PER_COMMAND = 40
+# The upload over the console is the on-board tests' own (onboard.py, next
+# to this file).
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from onboard import upload  # noqa: E402
+
 UPLOAD = "/tmp/board-tools.deb"
 
 
@@ -109,13 +109,9 @@ class BoardToolsStrategy(Strategy):
         installs it with dpkg -i (a failure shows dpkg's own words)."""
         with open(deb, "rb") as f:
             data = f.read()
-        text = base64.b64encode(data).decode()
-        lines = [text[at : at + LINE] for at in range(0, len(text), LINE)]
-        self._check(f": > {UPLOAD}.b64")
-        for at in range(0, len(lines), LINES_PER_COMMAND):
-            chunk = "\n".join(lines[at : at + LINES_PER_COMMAND])
-            self._check(f"cat >> {UPLOAD}.b64 <<'EOF'\n{chunk}\nEOF")
-        self._check(f"base64 -d {UPLOAD}.b64 > {UPLOAD} && rm {UPLOAD}.b64")
+        status = upload(self.shell, UPLOAD, data, timeout=120)
+        if status != 0:
+            raise StrategyError(f"base64 -d on the board: status {status}")
         digest = self._check(f"sha256sum {UPLOAD}").split()[0]
         if digest != hashlib.sha256(data).hexdigest():
             raise StrategyError(f"{os.path.basename(deb)} arrived damaged on the board")

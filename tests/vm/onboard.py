@@ -4,6 +4,7 @@
 import base64
 import json
 import os
+import secrets
 import shlex
 import subprocess
 
@@ -45,9 +46,42 @@ def sysfs(board, name, ch=None):
     return int(board.check(f"cat {TOUCH}/{folder}/{name}"))
 
 
-# Keep each line sent to the board's shell below the 1024 bytes that busybox
-# sh's line editing takes.
-CHUNK = 640
+# Files go to the board as base64 lines typed into `base64 -d`, in chunks
+# of 20 lines: the line discipline echoes what it takes, and the next chunk
+# goes only after the echo of its last line. So at most two chunks (3,080
+# bytes) wait in the tty's 4,096-byte buffer, and a UART without flow
+# control drops nothing. Typed at the terminal, not as shell commands: a
+# shell's line editor (readline, busybox's) is slow on a slow CPU and takes
+# lines of limited length.
+LINE = 76
+LINES_PER_CHUNK = 20
+
+
+def upload(shell, path, data, timeout=60):
+    """Puts the bytes `data` into the file `path` on the board through the
+    console of its labgrid ShellDriver `shell`; base64's exit status."""
+    console = shell.console
+    text = base64.b64encode(data).decode()
+    lines = [text[at : at + LINE] for at in range(0, len(text), LINE)]
+    marker = secrets.token_hex(6)
+    # The marker is quoted in two halves, so that the echo of the command
+    # line never matches. When "go" appears, the shell has given the
+    # terminal back to canonical mode: what arrives waits in the line
+    # discipline until head reads it. head takes exactly the text sent, so
+    # nothing is left for the shell to read as commands, even when base64
+    # fails.
+    split = f"'{marker[:6]}''{marker[6:]}'"
+    size = sum(len(line) + 1 for line in lines)
+    console.sendline(
+        f"echo {split} go; head -c {size} | base64 -d > {shlex.quote(path)}; echo {split} $?"
+    )
+    console.expect(rf"{marker} go\r?\n", timeout=timeout)
+    for at in range(0, len(lines), LINES_PER_CHUNK):
+        chunk = lines[at : at + LINES_PER_CHUNK]
+        console.write(("\n".join(chunk) + "\n").encode())
+        console.expect(rf"(?:[^\n]*\n){{{len(chunk)}}}", timeout=timeout)
+    _, _, match, _ = console.expect(rf"{marker} (\d+)\s+{shell.prompt}", timeout=timeout)
+    return int(match.group(1))
 
 
 class Board:
@@ -73,12 +107,8 @@ class Board:
         """Puts `data` (bytes or text) into the file `path` on the board."""
         if isinstance(data, str):
             data = data.encode()
-        text = base64.b64encode(data).decode()
-        q = shlex.quote(path)
-        self.check(f": > {q}.b64")
-        for at in range(0, len(text), CHUNK):
-            self.check(f"echo {text[at:at + CHUNK]} >> {q}.b64")
-        self.check(f"base64 -d {q}.b64 > {q} && rm {q}.b64")
+        status = upload(self.shell, path, data)
+        assert status == 0, f"{path}: base64 -d on the board: status {status}"
 
     def read_file(self, path):
         """The bytes of `path` on the board, exactly."""
@@ -90,9 +120,18 @@ class Board:
         if stdin is not None:
             self.write("/tmp/.stdin", stdin)
             redirect = "</tmp/.stdin"
-        status, out = self.run(f"{cmd} {redirect} >/tmp/.stdout 2>/tmp/.stderr", timeout)
-        assert out == "", f"{cmd}: output outside its files: {out}"
-        return status, self.read_file("/tmp/.stdout"), self.read_file("/tmp/.stderr")
+        # One round trip: the command, then both files in base64, each after
+        # a line "." (which base64 never writes), and the command's status.
+        status, out = self.run(
+            f"{cmd} {redirect} >/tmp/.stdout 2>/tmp/.stderr; status=$?;"
+            " echo .; base64 /tmp/.stdout; echo .; base64 /tmp/.stderr; exit $status",
+            timeout,
+        )
+        parts = out.split("\n")
+        dots = [at for at, line in enumerate(parts) if line == "."]
+        assert len(dots) == 2 and dots[0] == 0, f"{cmd}: output outside its files: {out}"
+        stdout, stderr = "".join(parts[1 : dots[1]]), "".join(parts[dots[1] + 1 :])
+        return status, base64.b64decode(stdout), base64.b64decode(stderr)
 
     def control(self, path, text):
         """Writes a test control (debugfs) on the board."""
