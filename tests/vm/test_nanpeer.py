@@ -137,8 +137,13 @@ class Nanpeer:
 def boards(board, peer):
     """(publisher, subscriber): the two boards and their radios."""
     yield (board, Radio(board)), (peer, Radio(peer))
+    # A test that passed has stopped both; one that failed may leave one
+    # running, which gets half a second to end before it is killed.
     for each in (board, peer):
-        each.run("pkill -x nanpeer; sleep 0.5; pkill -9 -x nanpeer")
+        each.run(
+            "pkill -x nanpeer && for i in 1 2 3 4 5; do"
+            " pgrep -x nanpeer >/dev/null || break; sleep 0.1; done; pkill -9 -x nanpeer"
+        )
 
 
 def run_exchange(boards, pub_security, sub_security):

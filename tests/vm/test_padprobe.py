@@ -131,7 +131,7 @@ def test_a_failing_controller(board, host_uart, probe):
         assert config["type"] == "ack"
         board.control(CONTROL, faults[2])
         proc = subprocess.run(
-            ["/usr/bin/python3", PADHOST, "--port", host_uart, "--timeout", "5", "query"],
+            ["/usr/bin/python3", PADHOST, "--port", host_uart, "--timeout", "2", "query"],
             stdout=subprocess.PIPE,
             stderr=subprocess.STDOUT,
             text=True,
