@@ -35,6 +35,10 @@ ARMHF_PACKAGES=(
   libjson-c-dev:armhf libcjson-dev:armhf libgtest-dev:armhf libstdc++6:armhf
 )
 
+# Extra packages of the device drivers' selftest (sim/kmod/selftest, the kmod
+# stage): QEMU, the initramfs archiver, make and the C cross compiler for
+# the modules, the C++ one for the guest's probe helper.
+KMOD_PACKAGES=(qemu-system-arm cpio make gcc-arm-linux-gnueabihf g++-arm-linux-gnueabihf)
 # Extra packages of the virtual board (sim/vm, the vm stage): QEMU, the
 # initramfs archiver, labgrid and its pytest plugin, readelf (binutils) for
 # the image's library check, make and the C cross compiler for the device
