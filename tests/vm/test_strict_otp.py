@@ -7,6 +7,7 @@ written; an unaligned or partial access is refused by the kernel (EINVAL),
 and otpctl reports the failure with its status and message while nothing is
 written."""
 import pytest
+import test_otpctl
 
 RAW = "/sys/bus/nvmem/devices/otp_raw0/nvmem"
 MAP = "/sys/bus/nvmem/devices/otp_map0/nvmem"
@@ -87,3 +88,11 @@ def test_unaligned_or_partial_reads_fail(words):
     status, out, err = otpctl(words, "rraw", "11", "4")
     assert (status, out, err) == (255, b"addr : 0x11, size: 4\n00 00 00 00 ", b"")
     assert otpctl(words, "rraw", "10", "3")[0] == 255
+
+
+def test_what_any_board_shows_holds_on_words(words):
+    # The tests that run on every board, on a board whose OTP driver takes
+    # only whole words: none of their accesses may depend on byte access.
+    test_otpctl.test_reads_show_what_the_views_hold(words)
+    test_otpctl.test_rewriting_what_a_view_holds_changes_nothing(words)
+    test_otpctl.test_bad_input_reaches_no_device(words)
