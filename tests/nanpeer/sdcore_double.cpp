@@ -3,6 +3,7 @@
 // The libsdcore test double: call recording and the event thread.
 #include "sdcore_double.h"
 
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <map>
@@ -103,9 +104,11 @@ private:
     std::thread worker_;
 };
 
+// Never destroyed: at exit the thread may still be inside nanpeer's callback,
+// or waiting to deliver a scripted event, and exit must not wait for it.
 event_thread &events()
 {
-    static event_thread instance;
+    static event_thread &instance = *new event_thread;
     return instance;
 }
 
@@ -225,6 +228,12 @@ void post(uint32_t event_id, const void *record_bytes, int length)
     events().run([callback, event_id, copy = std::move(copy), has_record, length]() mutable {
         callback(event_id, has_record ? copy.data() : nullptr, length);
     });
+}
+
+void post_after(uint32_t delay_ms, uint32_t event_id, const void *record_bytes, int length)
+{
+    events().run([delay_ms] { std::this_thread::sleep_for(std::chrono::milliseconds(delay_ms)); });
+    post(event_id, record_bytes, length);
 }
 
 void wait_idle()

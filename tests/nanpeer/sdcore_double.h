@@ -49,6 +49,9 @@ void post(uint32_t event_id, const Record &record)
 {
     post(event_id, &record, static_cast<int>(sizeof record));
 }
+// Queues one event for the double's thread, which waits delay_ms (after the
+// job before it) and then delivers it.
+void post_after(uint32_t delay_ms, uint32_t event_id, const void *record, int length);
 // Waits until the double's thread has delivered every queued event.
 void wait_idle();
 

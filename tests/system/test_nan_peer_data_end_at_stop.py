@@ -1,0 +1,73 @@
+# SPDX-License-Identifier: MIT
+# SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
+"""The peer ends a data path and SIGINT comes while its end command runs:
+every end command runs once, and nanpeer never ends the data path the peer
+has ended already."""
+import signal
+
+from nan_support import (
+    DNS_DATA_CONFIRM,
+    DNS_DATA_END,
+    DNS_DATA_INDICATION,
+    confirm_record,
+    data_end_record,
+    double_run,
+    indication_record,
+    publisher_config,
+    script_line,
+)
+
+
+def service(slot):
+    return {"security": "open", "start_cmd": f"svc start {slot}", "end_cmd": f"svc end {slot}"}
+
+
+def up_and_ended(slot, ndp_id, end=False):
+    lines = [
+        script_line(
+            "dns_publish#1", "thread", DNS_DATA_INDICATION, indication_record(slot + 1, ndp_id), 100
+        ),
+        script_line("dns_publish#1", "thread", DNS_DATA_CONFIRM, confirm_record(ndp_id), 100),
+    ]
+    if end:
+        lines.append(
+            script_line("dns_publish#1", "thread", DNS_DATA_END, data_end_record(ndp_id), 300)
+        )
+    return lines
+
+
+def test_one_service(tmp_path):
+    config = publisher_config(tmp_path / "pub.json", [service(0)])
+    with double_run(
+        tmp_path, "publish", config, up_and_ended(0, 3, end=True), holds={"svc-end": 3}
+    ) as run:
+        run.wait_for_command("svc end 0")
+        status, _took = run.stop(signal.SIGINT)
+        out = run.output()
+
+    assert status == 0, out
+    assert [line for line in run.commands() if line.startswith("svc end")] == ["svc end 0"]
+    assert "dns_datapath_end 3 -1" not in run.calls(), run.calls()
+    assert run.calls()[-1] == "dns_stop_service 0 -1"
+
+
+def test_two_services_the_second_ended_by_the_peer(tmp_path):
+    config = publisher_config(tmp_path / "pub.json", [service(0), service(1)])
+    script = up_and_ended(0, 3) + up_and_ended(1, 4, end=True)
+    with double_run(
+        tmp_path, "publish", config, script, args=["-n", "2"], holds={"svc-end": 3}
+    ) as run:
+        run.wait_for_command("svc end 1")
+        status, _took = run.stop(signal.SIGINT)
+        out = run.output()
+        # The end commands nanpeer left running (or waited for) are done.
+        run.wait_for_command("svc end done", count=2, timeout=10)
+        ends = [
+            line for line in run.commands() if line.startswith("svc end") and "done" not in line
+        ]
+
+    assert status == 0, out
+    assert sorted(ends) == ["svc end 0", "svc end 1"], run.commands()
+    path_ends = [line for line in run.calls() if line.startswith("dns_datapath_end")]
+    assert path_ends == ["dns_datapath_end 3 -1"], run.calls()
+    assert run.calls()[-1] == "dns_stop_service 0 -1"
