@@ -20,8 +20,6 @@
 #include <sstream>
 #include <string>
 
-#include "response_timer.h"
-
 namespace {
 
 constexpr int kSkip = 77;
@@ -43,8 +41,8 @@ unsigned long long standard_signals(unsigned long long mask)
     return mask & (bit(31) | (bit(31) - 1));
 }
 
-// The state nanpeer's stop handlers and timer leave, plus a signal that
-// whoever started nanpeer left ignored. Reports through the exit status
+// The state nanpeer's stop handlers leave, a blocked signal, and a signal
+// that whoever started nanpeer left ignored. Reports through the exit status
 // whether running the command changed any of it.
 int run_in_prepared_process(const std::string &command)
 {
@@ -55,11 +53,11 @@ int run_in_prepared_process(const std::string &command)
     static_cast<void>(std::signal(SIGHUP, SIG_IGN));
     sigset_t blocked;
     sigemptyset(&blocked);
-    sigaddset(&blocked, kResponseTimerSignal);
+    sigaddset(&blocked, SIGUSR1);
     sigaddset(&blocked, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &blocked, nullptr);
 
-    run_shell_command(command.c_str());
+    static_cast<void>(run_shell_command(command.c_str()));
 
     struct sigaction interrupt { };
     struct sigaction hangup { };
@@ -68,8 +66,7 @@ int run_in_prepared_process(const std::string &command)
     sigset_t after;
     pthread_sigmask(SIG_BLOCK, nullptr, &after);
     const bool kept = interrupt.sa_handler == on_interrupt && hangup.sa_handler == SIG_IGN &&
-                      sigismember(&after, kResponseTimerSignal) == 1 &&
-                      sigismember(&after, SIGTERM) == 1;
+                      sigismember(&after, SIGUSR1) == 1 && sigismember(&after, SIGTERM) == 1;
     return kept ? 0 : 1;
 }
 
