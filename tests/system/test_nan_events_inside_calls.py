@@ -23,13 +23,16 @@ from nan_support import (
 )
 
 SCRIPTS = {"start_cmd": "svc start 0", "end_cmd": "svc end 0"}
+UNKNOWN_ID = 6
 
 
 def test_discovery_and_confirm_from_inside_dns_subscribe_wait_for_the_stop_handlers(tmp_path):
     config = subscriber_config(tmp_path / "sub.json", security="open")
+    # The call goes on for 2 s after it reported them.
     script = [
         script_line("dns_subscribe", "inside", DNS_DISCOVERY_RESULT, discovery_record(0)),
         script_line("dns_subscribe", "inside", DNS_DATA_CONFIRM, confirm_record(1)),
+        script_line("dns_subscribe", "inside", UNKNOWN_ID, bytes(3), delay_ms=2000),
     ]
     with double_run(tmp_path, "subscribe", config, script) as run:
         # The confirm's 3 s pause before the ping follows the neighbour entry.
@@ -54,11 +57,32 @@ def test_discovery_and_confirm_from_inside_dns_subscribe_wait_for_the_stop_handl
     assert out.index("send data path success!!!") < out.index("DNS_DATA_CONFIRM")
 
 
+def test_a_confirm_from_inside_dns_datapath_req_follows_the_discovery_step(tmp_path):
+    config = subscriber_config(tmp_path / "sub.json", security="open")
+    script = [
+        script_line("dns_subscribe", "thread", DNS_DISCOVERY_RESULT, discovery_record(0), 100),
+        script_line("dns_datapath_req", "inside", DNS_DATA_CONFIRM, confirm_record(1)),
+    ]
+    with double_run(tmp_path, "subscribe", config, script) as run:
+        run.wait_for_command("ip -6 neigh add")
+        status, took = run.stop(signal.SIGINT)
+        out = run.output()
+
+    assert status == 0, out
+    assert took < 4, (took, out)
+    # Taken once the discovery handler had set the slot's state.
+    assert out.index("send data path success!!!") < out.index("DNS_DATA_CONFIRM")
+    assert "[nanpeer] dns_evt_data_confirm, nan_status[1]" in out
+    assert run.calls()[-2:] == ["dns_datapath_end 1 -1", "dns_stop_service 0 -1"]
+    assert out.count("[nanpeer] exec_stop_script_ex") == 1, out
+
+
 def test_a_confirm_from_inside_dns_publish_waits_for_the_stop_handlers(tmp_path):
     config = publisher_config(tmp_path / "pub.json", [{"security": "open", **SCRIPTS}])
     script = [
         script_line("dns_publish", "inside", DNS_DATA_INDICATION, indication_record(1, 5)),
         script_line("dns_publish", "inside", DNS_DATA_CONFIRM, confirm_record(5)),
+        script_line("dns_publish", "inside", UNKNOWN_ID, bytes(3), delay_ms=2000),
     ]
     # The confirm's address commands take their time.
     with double_run(tmp_path, "publish", config, script, holds={"ip": 6}) as run:

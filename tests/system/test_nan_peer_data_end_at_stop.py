@@ -39,13 +39,17 @@ def up_and_ended(slot, ndp_id, end=False):
 def test_one_service(tmp_path):
     config = publisher_config(tmp_path / "pub.json", [service(0)])
     with double_run(
-        tmp_path, "publish", config, up_and_ended(0, 3, end=True), holds={"svc-end": 3}
+        tmp_path, "publish", config, up_and_ended(0, 3, end=True), holds={"svc-end": 6}
     ) as run:
         run.wait_for_command("svc end 0")
-        status, _took = run.stop(signal.SIGINT)
+        status, took = run.stop(signal.SIGINT)
         out = run.output()
 
     assert status == 0, out
+    # The handler stopped waiting for the end command: no 6 s in this.
+    assert took < 3.5, (took, out)
+    # What the peer did is recorded: the slot is cleared.
+    assert "[nanpeer] clear_data_path nan_status[9]" in out
     assert [line for line in run.commands() if line.startswith("svc end")] == ["svc end 0"]
     assert "dns_datapath_end 3 -1" not in run.calls(), run.calls()
     assert run.calls()[-1] == "dns_stop_service 0 -1"
