@@ -401,14 +401,14 @@ class DoubleRun:
     def commands(self):
         return lines_of(self.commands_path)
 
-    def wait_for_command(self, prefix, timeout=30, count=1):
-        """Waits until `count` commands starting with `prefix` ran (or
-        stand-ins logged that they are done, also after nanpeer ended)."""
+    def wait_for_command(self, prefix, timeout=30, count=1, after_exit=False):
+        """Waits until `count` lines starting with `prefix` are in the command
+        log; after_exit: also once nanpeer has ended (commands it left)."""
         deadline = time.monotonic() + timeout
         while time.monotonic() < deadline:
             if sum(line.startswith(prefix) for line in self.commands()) >= count:
                 return time.monotonic()
-            if self.proc.poll() is not None and not prefix.endswith("done"):
+            if self.proc.poll() is not None and not after_exit:
                 break
             time.sleep(0.02)
         raise AssertionError(f"no {prefix!r} (x{count}) in {self.commands()}:\n{self.output()}")

@@ -65,7 +65,7 @@ def test_two_services_the_second_ended_by_the_peer(tmp_path):
         status, _took = run.stop(signal.SIGINT)
         out = run.output()
         # The end commands nanpeer left running (or waited for) are done.
-        run.wait_for_command("svc end done", count=2, timeout=10)
+        run.wait_for_command("svc end done", count=2, timeout=10, after_exit=True)
         ends = [
             line for line in run.commands() if line.startswith("svc end") and "done" not in line
         ]

@@ -57,7 +57,7 @@ def test_an_ip_command(tmp_path):
         run.wait_for_command("ip -6 address add")
         status, took = run.stop(signal.SIGINT)
         # Left running: it ends on its own.
-        run.wait_for_command("ip -6 done", timeout=10)
+        run.wait_for_command("ip -6 done", timeout=10, after_exit=True)
         commands = run.commands()
 
     assert_stopped_once(run, status, took, path_end=None)
@@ -90,7 +90,7 @@ def test_ping6(tmp_path):
     with subscriber(tmp_path, holds={"ping6": 8}) as run:
         run.wait_for_command("ping6 -I nan0 -c 10 fe80::2aa:bbff:fecc:ddee")
         status, took = run.stop(signal.SIGINT)
-        run.wait_for_command("ping6 -I done", timeout=12)
+        run.wait_for_command("ping6 -I done", timeout=12, after_exit=True)
 
     assert_stopped_once(run, status, took, path_end=1)
     assert run.output().count("[nanpeer] exec_stop_script_ex") == 1
@@ -99,17 +99,25 @@ def test_ping6(tmp_path):
 def test_a_start_command(tmp_path):
     config = publisher_config(
         tmp_path / "pub.json",
-        [{"security": "open", "start_cmd": "svc start 0", "end_cmd": "svc end 0"}],
+        # The shell nanpeer starts runs the sleep itself: killing it would
+        # show as a missing "svc started 0".
+        [
+            {
+                "security": "open",
+                "start_cmd": "svc start 0; sleep 6; svc started 0",
+                "end_cmd": "svc end 0",
+            }
+        ],
     )
     script = [
         script_line("dns_publish", "thread", DNS_DATA_INDICATION, indication_record(1, 3), 100),
         script_line("dns_publish", "thread", DNS_DATA_CONFIRM, confirm_record(3), 100),
         script_line("dns_publish", "thread", DNS_DATA_ESTABLISHED, established_record(3), 100),
     ]
-    with double_run(tmp_path, "publish", config, script, holds={"svc-start": 8}) as run:
+    with double_run(tmp_path, "publish", config, script) as run:
         run.wait_for_command("svc start 0")
         status, took = run.stop(signal.SIGINT)
-        run.wait_for_command("svc start done", timeout=12)
+        run.wait_for_command("svc started 0", timeout=10, after_exit=True)
         commands = run.commands()
 
     assert_stopped_once(run, status, took, path_end=3)
