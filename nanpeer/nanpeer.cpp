@@ -65,7 +65,7 @@ int run(int argc, char **argv)
     // publish or subscribe call wait in the ring until the stop handlers
     // are in place.
     if (const int error = owner_start(); error != 0) {
-        nan_log(log_severity::info, "%s: %s\n", "owner_start", std::strerror(-error));
+        nan_log(log_severity::info, "event thread: %s\n", std::strerror(-error));
         return 1;
     }
     dns_register_evt_cb(on_dns_event);

@@ -47,10 +47,17 @@ public:
         stand_in_folder = folder;
         // Each logs its command line, then waits while its hold file exists.
         for (const std::string name : {"ip", "ping6", "svc"}) {
-            write_file(stand_in_folder + "/" + name,
-                       "#!/bin/sh\necho \"" + name + " $*\" >> \"" + commands_log() +
-                           "\"\nwhile [ -e \"" + hold_file(name) + "\" ]; do sleep 0.01; done\n",
-                       true);
+            std::string script = "#!/bin/sh\necho \"";
+            script += name;
+            script += " $*\" >> \"";
+            script += commands_log();
+            script += "\"\nwhile [ -e \"";
+            script += hold_file(name);
+            script += "\" ]; do sleep 0.01; done\n";
+            std::string path = stand_in_folder;
+            path += "/";
+            path += name;
+            write_file(path, script, true);
         }
         const char *path = std::getenv("PATH");
         const std::string search =
