@@ -73,19 +73,30 @@ def first_ping_reply(peer, timeout=60):
     raise RuntimeError("no ping reply:\n" + peer.output())
 
 
+# The library calls each event's handler makes.
+HANDLER_CALLS = {
+    "DNS_DISCOVERY_RESULT": ("dns_datapath_req", "dns_bstrap_start", "dns_pairing_start"),
+    "DNS_DATA_INDICATION": ("dns_datapath_rsp",),
+    "DNS_BSTRAP_RESULT": ("dns_pairing_start",),
+    "DNS_PASN_RESULT": ("dns_datapath_req",),
+}
+
+
 def handling_times(trace):
     """(event, µs) from an event's delivery to the library call its handler
-    makes: the first call of that process after an event, counted from the
-    latest event delivered before it. nanpeer's callback only queues the
-    event; its owner thread handles it and makes the call."""
+    makes: the first such call of that process after the latest event
+    delivered to it. nanpeer's callback only queues the event; its owner
+    thread handles it and makes the call."""
     result = []
     pending = {}
     for when, pid, kind, name, _fields in trace:
         if kind == "event-begin":
             pending[pid] = (name, when)
         elif kind == "call" and pid in pending:
-            event, began = pending.pop(pid)
-            result.append((f"{event} -> {name}", when - began))
+            event, began = pending[pid]
+            if name in HANDLER_CALLS.get(event, ()):
+                del pending[pid]
+                result.append((f"{event} -> {name}", when - began))
     return result
 
 
