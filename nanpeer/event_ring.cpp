@@ -12,10 +12,20 @@
 #include <mutex>
 
 #include "clock.h"
+#include "dns_event_records.h"
 #include "log.h"
 #include "process_globals.h"
 
 namespace {
+
+// Every record the library delivers fits.
+static_assert(sizeof(dns_discovery_result_record) == kLargestEventRecord);
+static_assert(sizeof(dns_data_indication_record) <= kLargestEventRecord &&
+              sizeof(dns_data_confirm_record) <= kLargestEventRecord &&
+              sizeof(dns_data_established_record) <= kLargestEventRecord &&
+              sizeof(dns_data_end_record) <= kLargestEventRecord &&
+              sizeof(dns_bstrap_result_record) <= kLargestEventRecord &&
+              sizeof(dns_pasn_result_record) <= kLargestEventRecord);
 
 // Held only while a record is copied in or out, never across any other work.
 std::mutex ring_mutex;

@@ -7,11 +7,11 @@
 #include <cstddef>
 #include <cstdint>
 
-// Room for every event of an exchange on both slots (about eight each)
+// Room for every event of an exchange on both slots (six each)
 // and for discovery results repeated while the owner is busy: its longest
 // step is a subscriber's confirm (3 s and 2 s of pauses, then ten pings a
 // second apart), and the library reports no discovery while a data path
-// with the publisher is up. 32 records of at most 596 bytes: 19 KiB of BSS.
+// with the publisher is up. 32 records of about 620 bytes: 20 KiB of BSS.
 inline constexpr std::size_t kEventRingSize = 32;
 // The largest record, DNS_DISCOVERY_RESULT's. A longer length is wrong for
 // every event, so its bytes are never needed.
