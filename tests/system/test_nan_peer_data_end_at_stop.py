@@ -4,17 +4,22 @@
 every end command runs once, and nanpeer never ends the data path the peer
 has ended already."""
 import signal
+import time
 
 from nan_support import (
     DNS_DATA_CONFIRM,
     DNS_DATA_END,
     DNS_DATA_INDICATION,
+    calls,
     confirm_record,
     data_end_record,
     double_run,
     indication_record,
+    lines_of,
+    publisher_and_subscriber,
     publisher_config,
     script_line,
+    subscriber_config,
 )
 
 
@@ -75,3 +80,34 @@ def test_two_services_the_second_ended_by_the_peer(tmp_path):
     path_ends = [line for line in run.calls() if line.startswith("dns_datapath_end")]
     assert path_ends == ["dns_datapath_end 3 -1"], run.calls()
     assert run.calls()[-1] == "dns_stop_service 0 -1"
+
+
+def test_one_service_between_two_boards(tmp_path):
+    """The same through the simulated library: the subscriber stops, which
+    ends the data path at the publisher, and the publisher gets SIGINT while
+    its end command runs."""
+    log = tmp_path / "scripts.log"
+    pub_cfg = publisher_config(
+        tmp_path / "pub.json",
+        [{"security": "open", "start_cmd": "true", "end_cmd": f"echo end >> {log}; sleep 6"}],
+    )
+    sub_cfg = subscriber_config(tmp_path / "sub.json")
+    with publisher_and_subscriber(tmp_path, pub_cfg, sub_cfg) as (pub, sub):
+        pub.wait_for_event("DNS_DATA_ESTABLISHED")
+        assert sub.stop(signal.SIGINT, timeout=30) == 0
+        pub.wait_for_event("DNS_DATA_END")
+        deadline = time.monotonic() + 10
+        while lines_of(log) != ["end"]:
+            assert time.monotonic() < deadline, lines_of(log)
+            time.sleep(0.02)
+        began = time.monotonic()
+        status = pub.stop(signal.SIGINT, timeout=30)
+        took = time.monotonic() - began
+        out = pub.output()
+        trace = pub.trace()
+
+    assert status == 0, out
+    assert took < 3.5, (took, out)
+    assert lines_of(log) == ["end"], out
+    assert calls(trace, "dns_datapath_end") == [], out
+    assert len(calls(trace, "dns_stop_service")) == 1, out
