@@ -25,6 +25,42 @@ if(BOARD_SANITIZER)
   endif()
 endif()
 
+# --- Hardening -------------------------------------------------------------
+# Debian's hardening flags, as `dpkg-buildflags` gives them with
+# DEB_BUILD_MAINT_OPTIONS=hardening=+all, for every target of both trees:
+# padprobe parses what a serial line sends and nanpeer what a radio peer
+# sends, both as root. Stack protector (strong), stack clash probes, the C
+# library's checked string and memory functions (_FORTIFY_SOURCE), read-only
+# relocations resolved at start-up (RELRO, BIND_NOW), position-independent
+# executables (PIE, whatever BOARD_HARDENING says).
+option(BOARD_HARDENING "Build with the distribution's hardening flags" ON)
+# Position-independent executables whatever the compiler's default (-fPIE,
+# -pie); static and shared libraries are built with -fPIC.
+set(CMAKE_POSITION_INDEPENDENT_CODE ON)
+include(CheckPIESupported)
+check_pie_supported(LANGUAGES C CXX)
+if(BOARD_HARDENING)
+  add_compile_options(-fstack-protector-strong -fstack-clash-protection
+    -Wformat -Werror=format-security)
+  # _FORTIFY_SOURCE needs the optimiser, and the sanitizers check the same
+  # calls better themselves (ASan intercepts them): left out of both.
+  if(NOT BOARD_SANITIZER)
+    add_compile_options($<$<NOT:$<CONFIG:Debug>>:-U_FORTIFY_SOURCE>
+      $<$<NOT:$<CONFIG:Debug>>:-D_FORTIFY_SOURCE=2>)
+  endif()
+  add_link_options(-Wl,-z,relro -Wl,-z,now)
+endif()
+
+# --- Reproducible builds ----------------------------------------------------
+# Two builds of one commit must give the same bytes, wherever the tree and
+# the build folder are: their paths become "." in debug information and in
+# __FILE__ (the build ID of a stripped binary still covers its debug
+# information), and __DATE__ or __TIME__ would be an error.
+add_compile_options(
+  -ffile-prefix-map=${PROJECT_SOURCE_DIR}=.
+  -ffile-prefix-map=${PROJECT_BINARY_DIR}=.
+  -Wdate-time)
+
 # board_warnings(<target>): warnings as errors for any target of this project.
 function(board_warnings target)
   target_compile_options(${target} PRIVATE ${BOARD_WARNINGS})
@@ -42,9 +78,24 @@ function(board_tool_code target)
     -ffunction-sections -fdata-sections)
 endfunction()
 
+# board_drop_comment(<target> <destination> <component>): a stripped install
+# (cmake --install --strip, and so CPack) of the target also loses the
+# .comment section, the compilers' and start files' identification, which
+# strip keeps. Call it after the target's install().
+function(board_drop_comment target destination component)
+  install(CODE "
+    if(CMAKE_INSTALL_DO_STRIP)
+      execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment
+        \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${destination}/$<TARGET_FILE_NAME:${target}>\"
+        COMMAND_ERROR_IS_FATAL ANY)
+    endif()"
+    COMPONENT ${component})
+endfunction()
+
 # board_tool(<target>): a tool executable (one per tool folder).
 function(board_tool target)
   board_tool_code(${target})
   target_link_options(${target} PRIVATE -Wl,--gc-sections -Wl,--as-needed)
   install(TARGETS ${target} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tools)
+  board_drop_comment(${target} ${CMAKE_INSTALL_BINDIR} tools)
 endfunction()

@@ -10,33 +10,73 @@
 set(BOARD_TOOLS_PACKAGE board-tools)
 set(BOARD_SIM_PACKAGE board-tools-sim)
 
-# --- tools: manual pages --------------------------------------------------
-
-# Debian keeps manual pages compressed; gzip -n leaves out the time stamp
-# so the same page gives the same package bytes on every build.
+# Debian keeps manual pages and changelogs compressed; gzip -n leaves out
+# the name and time stamp so the same text gives the same package bytes on
+# every build.
 find_program(BOARD_GZIP gzip REQUIRED)
-# A page is installed with its tool: a tree without the tool has no page.
-set(board_compressed_pages "")
-foreach(tool nanpeer padprobe otpctl mcushell)
-  if(NOT TARGET ${tool})
-    continue()
-  endif()
-  set(page ${tool}.1)
-  set(source ${PROJECT_SOURCE_DIR}/docs/man/${page})
-  set(compressed ${PROJECT_BINARY_DIR}/man/${page}.gz)
+set(board_compressed_files "")
+# board_gzip(<source> <output>): <output> is <source> compressed at build time.
+function(board_gzip source output)
+  get_filename_component(folder ${output} DIRECTORY)
   add_custom_command(
-    OUTPUT ${compressed}
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/man
-    COMMAND ${BOARD_GZIP} -9 -n -c ${source} > ${compressed}
+    OUTPUT ${output}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${folder}
+    COMMAND ${BOARD_GZIP} -9 -n -c ${source} > ${output}
     DEPENDS ${source}
-    COMMENT "Compressing manual page ${page}"
+    COMMENT "Compressing ${source}"
     VERBATIM)
-  list(APPEND board_compressed_pages ${compressed})
+  set(board_compressed_files ${board_compressed_files} ${output} PARENT_SCOPE)
+endfunction()
+
+# --- both: copyright, changelog, lintian overrides --------------------------
+
+# Each package's documentation folder holds the machine-readable copyright
+# file and the changelog; both packages come from this one tree, so they
+# share both. A native package's changelog is changelog.gz.
+set(BOARD_PACKAGING_DIR ${PROJECT_SOURCE_DIR}/packaging)
+file(STRINGS ${BOARD_PACKAGING_DIR}/changelog board_changelog_top LIMIT_COUNT 1)
+if(NOT board_changelog_top MATCHES "^${BOARD_TOOLS_PACKAGE} \\(${PROJECT_VERSION}\\) ")
+  message(FATAL_ERROR "packaging/changelog starts with '${board_changelog_top}', "
+    "not an entry for ${BOARD_TOOLS_PACKAGE} ${PROJECT_VERSION}: add one")
+endif()
+board_gzip(${BOARD_PACKAGING_DIR}/changelog ${PROJECT_BINARY_DIR}/packaging/changelog.gz)
+
+# board_package_files(<package> <component>): what every package carries.
+function(board_package_files package component)
+  install(FILES ${BOARD_PACKAGING_DIR}/copyright ${PROJECT_BINARY_DIR}/packaging/changelog.gz
+    DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${package}
+    COMPONENT ${component})
+  # Each one with its reason, in the file.
+  install(FILES ${BOARD_PACKAGING_DIR}/lintian/${package}
+    DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides
+    COMPONENT ${component})
+endfunction()
+board_package_files(${BOARD_TOOLS_PACKAGE} tools)
+
+# --- manual pages ------------------------------------------------------------
+
+# A page is installed with its program: a tree without the tool has no page.
+# board-sim and padhost are the commands of the sim component.
+set(board_tool_pages "")
+foreach(tool nanpeer padprobe otpctl mcushell)
+  if(TARGET ${tool})
+    board_gzip(${PROJECT_SOURCE_DIR}/docs/man/${tool}.1 ${PROJECT_BINARY_DIR}/man/${tool}.1.gz)
+    list(APPEND board_tool_pages ${PROJECT_BINARY_DIR}/man/${tool}.1.gz)
+  endif()
 endforeach()
-add_custom_target(board_man_pages ALL DEPENDS ${board_compressed_pages})
-install(FILES ${board_compressed_pages}
+install(FILES ${board_tool_pages}
   DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
   COMPONENT tools)
+if(BOARD_BUILD_SIM)
+  set(board_sim_pages "")
+  foreach(command board-sim padhost)
+    board_gzip(${PROJECT_SOURCE_DIR}/docs/man/${command}.1 ${PROJECT_BINARY_DIR}/man/${command}.1.gz)
+    list(APPEND board_sim_pages ${PROJECT_BINARY_DIR}/man/${command}.1.gz)
+  endforeach()
+  install(FILES ${board_sim_pages}
+    DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
+    COMPONENT sim)
+endif()
 
 # --- tools: examples for integrators --------------------------------------
 
@@ -86,6 +126,9 @@ if(BOARD_BUILD_SIM)
   install(TARGETS sdcore_sim
     LIBRARY DESTINATION ${BOARD_SIM_ROOT}/build/lib/sdcore-sim
     COMPONENT sim)
+  board_drop_comment(board-console ${BOARD_SIM_ROOT}/build/sim sim)
+  board_drop_comment(touchsim ${BOARD_SIM_ROOT}/build/sim sim)
+  board_drop_comment(sdcore_sim ${BOARD_SIM_ROOT}/build/lib/sdcore-sim sim)
 
   # The host client of padprobe's serial protocol.
   install(PROGRAMS ${PROJECT_SOURCE_DIR}/tools/padhost
@@ -109,4 +152,8 @@ if(BOARD_BUILD_SIM)
   install(FILES ${board_links_dir}/board-sim ${board_links_dir}/padhost
     DESTINATION ${CMAKE_INSTALL_BINDIR}
     COMPONENT sim)
+
+  board_package_files(${BOARD_SIM_PACKAGE} sim)
 endif()
+
+add_custom_target(board_compressed_files ALL DEPENDS ${board_compressed_files})

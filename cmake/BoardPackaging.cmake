@@ -67,12 +67,16 @@ provides: it is not part of this package.")
 set(CPACK_DEBIAN_SIM_PACKAGE_NAME ${BOARD_SIM_PACKAGE})
 set(CPACK_DEBIAN_SIM_PACKAGE_SECTION devel)
 set(CPACK_DEBIAN_SIM_PACKAGE_SHLIBDEPS ON)
+# Built from the same tree as board-tools, whose changelog it carries.
+set(CPACK_DEBIAN_SIM_PACKAGE_SOURCE ${BOARD_TOOLS_PACKAGE})
 # The board is a Python program that enters namespaces (unshare, mount,
 # ip) and mounts FUSE file systems; the host client talks over pyserial,
 # serves its tuning page with aiohttp and the distribution's dygraphs, and
-# draws with matplotlib when asked to.
+# draws with matplotlib when asked to. unshare and nsenter come from
+# util-linux, which is essential: every Debian system has it, so it is not
+# named.
 set(CPACK_DEBIAN_SIM_PACKAGE_DEPENDS
-  "${BOARD_TOOLS_PACKAGE} (= ${PROJECT_VERSION}), python3, fuse3, iproute2, util-linux, mount")
+  "${BOARD_TOOLS_PACKAGE} (= ${PROJECT_VERSION}), python3, fuse3, iproute2, mount")
 set(CPACK_DEBIAN_SIM_PACKAGE_RECOMMENDS
   "python3-serial, iputils-ping, python3-aiohttp, libjs-dygraphs")
 set(CPACK_DEBIAN_SIM_PACKAGE_SUGGESTS "python3-matplotlib")
@@ -84,5 +88,11 @@ namespaces. padhost is the host side of padprobe's serial protocol, with
 a live tuning page served on loopback (padhost ui).
 
 For development machines only; it needs root for its namespaces.")
+
+# Reproducible packages: CPack gives every member of the archives the time
+# in SOURCE_DATE_EPOCH. Unless the caller chose one, it is the time of the
+# last commit, read when cpack runs (BoardPackagingTime).
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/BoardPackagingTime.cmake)
+set(CPACK_BOARD_SOURCE_DIR ${PROJECT_SOURCE_DIR})
 
 include(CPack)

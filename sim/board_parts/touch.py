@@ -12,7 +12,9 @@ lines while the command runs). See docs/board/touch.md.
 
 --touch-plain lays the same tree out as plain files on a tmpfs instead: no
 model, no write log, no daemon. It is there to measure what the tool's own
-attribute accesses cost without the FUSE round trips of the model.
+attribute accesses cost without the FUSE round trips of the model. The
+files start with the model's own power-on values (`touchsim --power-on`),
+so every variant of the controller starts alike.
 """
 import os
 import subprocess
@@ -21,31 +23,6 @@ from board_parts.core import BoardError
 
 MOUNT = "/sys/devices/platform"
 DEVICE = "ocp/42010000.padprobe"
-
-# Every attribute of the driver, with the text a plain file starts with.
-PLAIN_TREE = {
-    "common_config": {
-        "ctc_enable": "0",
-        "scan_interval": "10",
-        "sample_num": "4",
-        "debounce_times": "2",
-        "debounce_en": "1",
-        "snr_touch": "0",
-        "snr_noise": "0",
-    },
-    "etc_config": {"etc_enable": "0", "etc_interval": "20", "etc_factor": "4", "etc_step": "2"},
-    "chx_config": {
-        "ch_num": "0",
-        "chx_enable": "1",
-        "chx_mbias": "32",
-        "chx_abs_th": "400",
-        "chx_diff_th": "200",
-        "chx_p_noise_th": "50",
-        "chx_n_noise_th": "50",
-        "chx_ave_data": "3300",
-        "chx_baseline": "3300",
-    },
-}
 
 
 class Part:
@@ -75,6 +52,20 @@ class Part:
             help="seed of the measurement noise (default 1)",
         )
         group.add_argument(
+            "--touch-strict",
+            action="store_true",
+            help="refuse values wider than their register field with EINVAL, "
+            "as the kernel module's strict mode does",
+        )
+        group.add_argument(
+            "--touch-read-delay",
+            type=int,
+            default=0,
+            metavar="US",
+            help="answer every attribute read US microseconds later, as a slow bus "
+            "would (0 to 1000000; default 0; implies --touch)",
+        )
+        group.add_argument(
             "--touch-plain",
             action="store_true",
             help="the attribute files as plain files on a tmpfs, without "
@@ -83,19 +74,24 @@ class Part:
         )
 
     def enabled(self, args):
-        return bool(args.touch or args.touch_do or args.touch_script or args.touch_plain)
+        return bool(
+            args.touch
+            or args.touch_do
+            or args.touch_script
+            or args.touch_plain
+            or args.touch_strict
+            or args.touch_read_delay
+        )
 
     def setup(self, board):
         args = board.args
         if args.touch_plain:
-            if args.touch_do or args.touch_script:
-                raise BoardError("--touch-plain has no model to run control lines")
+            if args.touch_do or args.touch_script or args.touch_read_delay:
+                raise BoardError("--touch-plain has no model to run control lines or delay reads")
             self._lay_out_plain(board)
             return
         folder = os.path.abspath(os.path.dirname(board.state_path("touch", "init")))
-        daemon = os.path.join(board.build_dir, "sim", "touchsim")
-        if not os.path.exists(daemon):
-            raise OSError(f"{daemon} is not built")
+        daemon = self._daemon(board)
         lines = []
         if args.touch_script:
             with open(args.touch_script) as script:
@@ -119,20 +115,34 @@ class Part:
                 init,
                 "--seed",
                 str(args.touch_seed),
-            ],
+                "--read-delay-us",
+                str(args.touch_read_delay),
+            ]
+            + (["--strict"] if args.touch_strict else []),
             ready=lambda: os.path.exists(socket_path),
             stdout=subprocess.DEVNULL,
         )
 
     @staticmethod
-    def _lay_out_plain(board):
+    def _daemon(board):
+        daemon = os.path.join(board.build_dir, "sim", "touchsim")
+        if not os.path.exists(daemon):
+            raise OSError(f"{daemon} is not built")
+        return daemon
+
+    @classmethod
+    def _lay_out_plain(cls, board):
+        # "DIR/NAME VALUE" a line, from the model that the daemon runs.
+        listing = subprocess.run(
+            [cls._daemon(board), "--power-on"], check=True, stdout=subprocess.PIPE, text=True
+        ).stdout
         board.mount_tmpfs(MOUNT)
-        for group, attributes in PLAIN_TREE.items():
-            folder = os.path.join(MOUNT, DEVICE, group)
-            os.makedirs(folder)
-            for name, text in attributes.items():
-                with open(os.path.join(folder, name), "w") as f:
-                    f.write(text + "\n")
+        for line in listing.splitlines():
+            path, value = line.split(" ")
+            file = os.path.join(MOUNT, DEVICE, path)
+            os.makedirs(os.path.dirname(file), exist_ok=True)
+            with open(file, "w") as f:
+                f.write(value + "\n")
 
     def teardown(self, board):
         # The daemon unmounts the tree when the board stops it.

@@ -9,6 +9,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "board_errno.h"
+
 namespace board_console {
 
 namespace {
@@ -41,19 +43,26 @@ bool parse_device_options(int argc, char **argv, DeviceOptions &options)
         } else if (arg == "--calls" && has_value) {
             options.calls_path = argv[++i];
         } else if (arg == "--fail-call" && has_value) {
+            console_faults &f = options.faults;
             if (!parse_number(argv[++i], 0xffffffffUL, number) || number == 0) {
                 std::fprintf(stderr, "board-console: bad call number '%s'\n", argv[i]);
                 return false;
             }
-            options.failing_calls.push_back(static_cast<unsigned>(number));
+            if (f.count == CONSOLE_FAIL_CALLS) {
+                std::fprintf(stderr, "board-console: at most %d calls can fail\n",
+                             CONSOLE_FAIL_CALLS);
+                return false;
+            }
+            f.calls[f.count++] = static_cast<unsigned>(number);
         } else if (arg == "--fail-all") {
-            options.fail_all = true;
+            options.faults.fail_all = true;
         } else if (arg == "--errno" && has_value) {
-            if (!parse_number(argv[++i], 4095, number) || number == 0) {
+            const std::string_view text = argv[++i];
+            options.faults.error = board_errno_parse(text.data(), text.size());
+            if (options.faults.error == 0) {
                 std::fprintf(stderr, "board-console: bad errno '%s'\n", argv[i]);
                 return false;
             }
-            options.error = static_cast<int>(number);
         } else if (!arg.empty() && arg[0] != '-' && options.mountpoint.empty()) {
             options.mountpoint = argv[i];
         } else {

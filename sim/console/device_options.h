@@ -5,17 +5,17 @@
 #pragma once
 
 #include <string>
-#include <vector>
+
+#include "console_rule.h"
 
 namespace board_console {
 
 struct DeviceOptions {
-    std::string records_path;            // every 129-byte record received, back to back
-    std::string calls_path;              // one text line per ioctl call and its answer
-    std::string mountpoint;              // folder that will hold the file "console-ctrl"
-    std::vector<unsigned> failing_calls; // 1-based numbers of calls to fail
-    bool fail_all = false;
-    int error = 5; // errno of a failed call (EIO)
+    std::string records_path; // every 129-byte record received, back to back
+    std::string calls_path;   // one text line per ioctl call and its answer
+    std::string mountpoint;   // folder that will hold the file "console-ctrl"
+    // Which calls fail and with what: the rule the kernel module follows too.
+    console_faults faults{false, {}, 0, EIO};
 };
 
 // Returns false (after a message on standard error) on a bad command line.

@@ -27,8 +27,7 @@ namespace board_console {
 namespace {
 
 constexpr std::string_view file_name = "console-ctrl";
-constexpr size_t record_size = 129; // length byte and 128 text bytes
-constexpr unsigned command_request = 0;
+constexpr size_t record_size = CONSOLE_RECORD_SIZE; // length byte and 128 text bytes
 
 struct Device {
     DeviceOptions options;
@@ -98,12 +97,6 @@ int device_truncate(const char *path, off_t, struct fuse_file_info *)
     return is_device_file(path) ? 0 : -ENOENT;
 }
 
-bool should_fail(const DeviceOptions &options, unsigned call)
-{
-    return options.fail_all || std::find(options.failing_calls.begin(), options.failing_calls.end(),
-                                         call) != options.failing_calls.end();
-}
-
 // Copies the record at address from the calling process; -errno on failure.
 int read_caller_record(void *address, std::array<std::byte, record_size> &record)
 {
@@ -125,17 +118,14 @@ int device_ioctl(const char *, unsigned int request, void *arg, struct fuse_file
 {
     Device &dev = device();
     const unsigned call = ++dev.calls;
-    int answer = 0;
     std::array<std::byte, record_size> record{};
-    if (request != command_request) {
-        answer = -ENOTTY;
-    } else if (const int read = read_caller_record(arg, record); read < 0) {
-        answer = read;
-    } else {
-        dev.log.add_record(record);
-        if (should_fail(dev.options, call))
-            answer = -dev.options.error;
+    int copied = 0;
+    if (request == CONSOLE_REQUEST) {
+        copied = read_caller_record(arg, record);
+        if (copied == 0)
+            dev.log.add_record(record);
     }
+    const int answer = console_answer(&dev.options.faults, call, request, copied);
     dev.log.add_call(call, request, answer);
     return answer;
 }

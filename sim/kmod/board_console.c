@@ -12,13 +12,19 @@
  * received, 129 bytes each), "calls" (one line a call), "fail_all",
  * "fail_calls", "errno" and "reset". Documented in
  * docs/board/kernel-console.md.
+ *
+ * The device's state belongs to the device and to every open file of
+ * /dev/console-ctrl: an unbind (sysfs or rmmod) marks it gone, and calls on
+ * files still open then answer ENODEV until their last close frees it.
  */
+#include <linux/atomic.h>
 #include <linux/build_bug.h>
 #include <linux/debugfs.h>
 #include <linux/device.h>
 #include <linux/err.h>
 #include <linux/fs.h>
 #include <linux/kernel.h>
+#include <linux/kref.h>
 #include <linux/miscdevice.h>
 #include <linux/module.h>
 #include <linux/mutex.h>
@@ -29,20 +35,18 @@
 #include <linux/uaccess.h>
 #include <linux/vmalloc.h>
 
-#include "board_errno.h"
+#include "board_errno_file.h"
 #include "board_platform.h"
+#include "console_rule.h"
 
-#define CONSOLE_REQUEST		0
-#define CONSOLE_TEXT_SIZE	128
 #define CONSOLE_MAX_CALLS	4096
-#define CONSOLE_FAIL_CALLS	16
 
 /* The command record, as the caller lays it out: no padding, no alignment. */
 struct console_record {
 	u8 length;
 	char text[CONSOLE_TEXT_SIZE];
 } __packed;
-static_assert(sizeof(struct console_record) == 129);
+static_assert(sizeof(struct console_record) == CONSOLE_RECORD_SIZE);
 
 struct console_call {
 	unsigned int number;	/* from 1, counting every call */
@@ -53,59 +57,62 @@ struct console_call {
 };
 
 struct console_dev {
+	/* Held by the bound device and by each open file of the device. */
+	struct kref ref;
 	struct miscdevice misc;
-	/* Serialises the calls, their log and the failure settings. */
+	/* Serialises the calls, their log, the failure settings and @gone. */
 	struct mutex lock;
+	bool gone;		/* unbound: open files answer ENODEV */
 	unsigned int calls;
 	/* The first CONSOLE_MAX_CALLS calls since the last reset. */
 	struct console_call *log;
 	unsigned int logged;
 	unsigned long dropped;
-	bool fail_all;
-	unsigned int fail_calls[CONSOLE_FAIL_CALLS];
-	unsigned int fail_count;
-	int error;		/* positive errno of a failed call */
+	struct console_faults faults;
+	struct board_errno_file errno_file;	/* control of faults.error */
 };
 
-static struct console_dev *to_console(struct file *file)
-{
-	struct miscdevice *misc = file->private_data;
+static atomic_t console_claimed = ATOMIC_INIT(0);
 
-	return container_of(misc, struct console_dev, misc);
+static void console_free(struct kref *ref)
+{
+	struct console_dev *cd = container_of(ref, struct console_dev, ref);
+
+	vfree(cd->log);
+	mutex_destroy(&cd->lock);
+	kfree(cd);
 }
 
-static bool should_fail(const struct console_dev *cd, unsigned int call)
+static void console_put(void *cd)
 {
-	unsigned int i;
+	struct console_dev *d = cd;
 
-	if (cd->fail_all)
-		return true;
-	for (i = 0; i < cd->fail_count; i++)
-		if (cd->fail_calls[i] == call)
-			return true;
-	return false;
+	kref_put(&d->ref, console_free);
 }
 
 static long console_ioctl(struct file *file, unsigned int request,
 			  unsigned long arg)
 {
-	struct console_dev *cd = to_console(file);
+	struct console_dev *cd = file->private_data;
 	struct console_record record;
 	struct console_call *c = NULL;
 	bool has_record = false;
-	int answer = 0;
+	int copied = 0, answer;
 
-	if (request != CONSOLE_REQUEST)
-		answer = -ENOTTY;
-	else if (copy_from_user(&record, (void __user *)arg, sizeof(record)))
-		answer = -EFAULT;
-	else
-		has_record = true;
+	if (request == CONSOLE_REQUEST) {
+		if (copy_from_user(&record, (void __user *)arg, sizeof(record)))
+			copied = -EFAULT;
+		else
+			has_record = true;
+	}
 
 	mutex_lock(&cd->lock);
+	if (cd->gone) {
+		mutex_unlock(&cd->lock);
+		return -ENODEV;
+	}
 	cd->calls++;
-	if (has_record && should_fail(cd, cd->calls))
-		answer = -cd->error;
+	answer = console_answer(&cd->faults, cd->calls, request, copied);
 	if (cd->logged < CONSOLE_MAX_CALLS)
 		c = &cd->log[cd->logged++];
 	else
@@ -122,21 +129,53 @@ static long console_ioctl(struct file *file, unsigned int request,
 	return answer;
 }
 
+static bool console_gone(struct console_dev *cd)
+{
+	bool gone;
+
+	mutex_lock(&cd->lock);
+	gone = cd->gone;
+	mutex_unlock(&cd->lock);
+	return gone;
+}
+
 /* The device has nothing to read and takes nothing by write(2). */
 static ssize_t console_read(struct file *file, char __user *ubuf,
 			    size_t count, loff_t *ppos)
 {
-	return 0;
+	return console_gone(file->private_data) ? -ENODEV : 0;
 }
 
 static ssize_t console_write(struct file *file, const char __user *ubuf,
 			     size_t count, loff_t *ppos)
 {
-	return -EINVAL;
+	return console_gone(file->private_data) ? -ENODEV : -EINVAL;
+}
+
+/*
+ * misc_open calls this under its lock, which misc_deregister takes too:
+ * the device is still registered, so its state is alive to take a hold on.
+ */
+static int console_open(struct inode *inode, struct file *file)
+{
+	struct miscdevice *misc = file->private_data;
+	struct console_dev *cd = container_of(misc, struct console_dev, misc);
+
+	kref_get(&cd->ref);
+	file->private_data = cd;
+	return 0;
+}
+
+static int console_release(struct inode *inode, struct file *file)
+{
+	console_put(file->private_data);
+	return 0;
 }
 
 static const struct file_operations console_fops = {
 	.owner = THIS_MODULE,
+	.open = console_open,
+	.release = console_release,
 	.unlocked_ioctl = console_ioctl,
 	.compat_ioctl = compat_ptr_ioctl,
 	.read = console_read,
@@ -212,8 +251,8 @@ static int fail_calls_show(struct seq_file *s, void *unused)
 	unsigned int i;
 
 	mutex_lock(&cd->lock);
-	for (i = 0; i < cd->fail_count; i++)
-		seq_printf(s, "%s%u", i ? " " : "", cd->fail_calls[i]);
+	for (i = 0; i < cd->faults.count; i++)
+		seq_printf(s, "%s%u", i ? " " : "", cd->faults.calls[i]);
 	seq_putc(s, '\n');
 	mutex_unlock(&cd->lock);
 	return 0;
@@ -258,8 +297,8 @@ static ssize_t fail_calls_write(struct file *file, const char __user *ubuf,
 	if (err)
 		return err;
 	mutex_lock(&cd->lock);
-	memcpy(cd->fail_calls, calls, n * sizeof(calls[0]));
-	cd->fail_count = n;
+	memcpy(cd->faults.calls, calls, n * sizeof(calls[0]));
+	cd->faults.count = n;
 	mutex_unlock(&cd->lock);
 	return count;
 }
@@ -273,64 +312,12 @@ static const struct file_operations fail_calls_fops = {
 	.release = single_release,
 };
 
-static int errno_show(struct seq_file *s, void *unused)
-{
-	struct console_dev *cd = s->private;
-	const char *name;
-	int err;
-
-	mutex_lock(&cd->lock);
-	err = cd->error;
-	mutex_unlock(&cd->lock);
-	name = board_errno_name(err);
-	if (name)
-		seq_printf(s, "%s\n", name);
-	else
-		seq_printf(s, "%d\n", err);
-	return 0;
-}
-
-static int errno_open(struct inode *inode, struct file *file)
-{
-	return single_open(file, errno_show, inode->i_private);
-}
-
-static ssize_t errno_write(struct file *file, const char __user *ubuf,
-			   size_t count, loff_t *ppos)
-{
-	struct console_dev *cd = file_inode(file)->i_private;
-	char text[16];
-	int err;
-
-	if (!count || count >= sizeof(text))
-		return -EINVAL;
-	if (copy_from_user(text, ubuf, count))
-		return -EFAULT;
-	text[count] = '\0';
-	err = board_errno_parse(text);
-	if (!err)
-		return -EINVAL;
-	mutex_lock(&cd->lock);
-	cd->error = err;
-	mutex_unlock(&cd->lock);
-	return count;
-}
-
-static const struct file_operations errno_fops = {
-	.owner = THIS_MODULE,
-	.open = errno_open,
-	.read = seq_read,
-	.write = errno_write,
-	.llseek = seq_lseek,
-	.release = single_release,
-};
-
 static int fail_all_get(void *data, u64 *value)
 {
 	struct console_dev *cd = data;
 
 	mutex_lock(&cd->lock);
-	*value = cd->fail_all;
+	*value = cd->faults.fail_all;
 	mutex_unlock(&cd->lock);
 	return 0;
 }
@@ -342,7 +329,7 @@ static int fail_all_set(void *data, u64 value)
 	if (value > 1)
 		return -EINVAL;
 	mutex_lock(&cd->lock);
-	cd->fail_all = value;
+	cd->faults.fail_all = value;
 	mutex_unlock(&cd->lock);
 	return 0;
 }
@@ -369,14 +356,15 @@ static const struct file_operations reset_fops = {
 	.llseek = noop_llseek,
 };
 
-static void console_free_log(void *log)
+/* No new opens after this; calls on files still open answer ENODEV. */
+static void console_unbind(void *data)
 {
-	vfree(log);
-}
+	struct console_dev *cd = data;
 
-static void console_deregister(void *misc)
-{
-	misc_deregister(misc);
+	misc_deregister(&cd->misc);
+	mutex_lock(&cd->lock);
+	cd->gone = true;
+	mutex_unlock(&cd->lock);
 }
 
 static void console_debugfs_remove(void *dir)
@@ -391,17 +379,23 @@ static int console_probe(struct platform_device *pdev)
 	struct dentry *dir;
 	int err;
 
-	cd = devm_kzalloc(dev, sizeof(*cd), GFP_KERNEL);
+	cd = kzalloc(sizeof(*cd), GFP_KERNEL);
 	if (!cd)
 		return -ENOMEM;
-	cd->error = EIO;
+	kref_init(&cd->ref);
+	mutex_init(&cd->lock);
+	cd->faults.error = EIO;
+	cd->errno_file = (struct board_errno_file){
+		&cd->lock, &cd->faults.error, &cd->gone, false,
+		&cd->ref, console_free,
+	};
+	err = devm_add_action_or_reset(dev, console_put, cd);
+	if (err)
+		return err;
 	cd->log = vzalloc(array_size(CONSOLE_MAX_CALLS, sizeof(*cd->log)));
 	if (!cd->log)
 		return -ENOMEM;
-	err = devm_add_action_or_reset(dev, console_free_log, cd->log);
-	if (err)
-		return err;
-	err = devm_mutex_init(dev, &cd->lock);
+	err = board_claim_single(dev, &console_claimed);
 	if (err)
 		return err;
 
@@ -412,16 +406,20 @@ static int console_probe(struct platform_device *pdev)
 	err = misc_register(&cd->misc);
 	if (err)
 		return dev_err_probe(dev, err, "cannot add /dev/console-ctrl\n");
-	err = devm_add_action_or_reset(dev, console_deregister, &cd->misc);
+	err = devm_add_action_or_reset(dev, console_unbind, cd);
 	if (err)
 		return err;
 
-	/* Added last, so removed first. */
+	/*
+	 * Added last, so removed first; debugfs waits for the calls in progress
+	 * and lets no new one reach @cd once it has removed a file.
+	 */
 	dir = debugfs_create_dir("board_console", NULL);
 	debugfs_create_file("records", 0400, dir, cd, &records_fops);
 	debugfs_create_file("calls", 0400, dir, cd, &calls_fops);
 	debugfs_create_file("fail_calls", 0600, dir, cd, &fail_calls_fops);
-	debugfs_create_file("errno", 0600, dir, cd, &errno_fops);
+	debugfs_create_file("errno", 0600, dir, &cd->errno_file,
+			    &board_errno_fops);
 	debugfs_create_file_unsafe("fail_all", 0600, dir, cd, &fail_all_fops);
 	debugfs_create_file("reset", 0200, dir, cd, &reset_fops);
 	return devm_add_action_or_reset(dev, console_debugfs_remove, dir);

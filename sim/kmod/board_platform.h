@@ -9,6 +9,8 @@
 #ifndef BOARD_PLATFORM_H
 #define BOARD_PLATFORM_H
 
+#include <linux/atomic.h>
+#include <linux/device.h>
 #include <linux/err.h>
 #include <linux/platform_device.h>
 
@@ -34,6 +36,23 @@ static inline void board_unregister_single(struct platform_device *pdev,
 {
 	platform_device_unregister(pdev);
 	platform_driver_unregister(drv);
+}
+
+static inline void board_release_single(void *claimed)
+{
+	atomic_set(claimed, 0);
+}
+
+/*
+ * Claims the driver's one device for @dev until it is unbound: the device's
+ * paths and test controls have fixed names, so a second device (bound
+ * through driver_override, say) is refused with EBUSY.
+ */
+static inline int board_claim_single(struct device *dev, atomic_t *claimed)
+{
+	if (atomic_cmpxchg(claimed, 0, 1))
+		return dev_err_probe(dev, -EBUSY, "the board has one such device\n");
+	return devm_add_action_or_reset(dev, board_release_single, claimed);
 }
 
 #endif /* BOARD_PLATFORM_H */

@@ -6,11 +6,17 @@
  * controller driver at /sys/devices/platform/ocp/42010000.padprobe/, in the
  * folders common_config, etc_config and chx_config, over the model in
  * touch_model.c. Tests steer it through debugfs (touch_control.c).
+ *
+ * The driver's state belongs to the bound device and to every open control
+ * file; an unbind marks it gone, and a call that still reaches it answers
+ * ENODEV.
  */
+#include <linux/atomic.h>
 #include <linux/bitmap.h>
 #include <linux/device.h>
 #include <linux/err.h>
 #include <linux/kernel.h>
+#include <linux/kref.h>
 #include <linux/ktime.h>
 #include <linux/minmax.h>
 #include <linux/mod_devicetable.h>
@@ -18,15 +24,23 @@
 #include <linux/moduleparam.h>
 #include <linux/mutex.h>
 #include <linux/platform_device.h>
+#include <linux/slab.h>
 #include <linux/string.h>
 #include <linux/sysfs.h>
 #include <linux/vmalloc.h>
 
+#include "board_platform.h"
 #include "touch.h"
 
 static unsigned int seed = 1;
 module_param(seed, uint, 0444);
 MODULE_PARM_DESC(seed, "Seed of the measurement noise (default 1)");
+
+static bool strict;
+module_param(strict, bool, 0444);
+MODULE_PARM_DESC(strict, "Refuse values wider than their register field (default off)");
+
+static atomic_t touch_claimed = ATOMIC_INIT(0);
 
 struct touch_dev_attr {
 	struct device_attribute dattr;
@@ -46,8 +60,11 @@ static ssize_t touch_show(struct device *dev, struct device_attribute *attr,
 	int err;
 
 	mutex_lock(&td->lock);
-	err = touch_model_read(&td->model, attr_id(attr), ktime_get_ns(),
-			       &value);
+	if (td->gone)
+		err = -ENODEV;
+	else
+		err = touch_model_read(&td->model, attr_id(attr),
+				       ktime_get_ns(), &value);
 	mutex_unlock(&td->lock);
 	if (err)
 		return err;
@@ -69,7 +86,7 @@ static void log_write(struct touch_dev *td, s64 now, int attr, int ch,
 	e->time = now;
 	e->result = result;
 	e->attr = attr;
-	e->ch = touch_per_channel(attr) ? ch : -1;
+	e->ch = ch;
 	e->len = min_t(size_t, len, TOUCH_LOG_TEXT);
 	e->cut = len > TOUCH_LOG_TEXT;
 	memcpy(e->text, text, e->len);
@@ -84,6 +101,10 @@ static ssize_t touch_store(struct device *dev, struct device_attribute *attr,
 	s64 now;
 
 	mutex_lock(&td->lock);
+	if (td->gone) {
+		mutex_unlock(&td->lock);
+		return -ENODEV;
+	}
 	now = ktime_get_ns();
 	/* The log names the channel the write was meant for. */
 	ch = td->model.selected;
@@ -193,14 +214,25 @@ static const struct attribute_group *touch_groups[] = {
 	NULL
 };
 
-int touch_set_missing(struct touch_dev *td, int attr, bool missing)
+/*
+ * The model says whether the file should be there; td->missing says whether
+ * it is. Under missing_lock, so that of two lines the later one wins.
+ */
+int touch_set_missing(struct touch_dev *td, int attr)
 {
 	const struct attribute *a = &touch_dev_attrs[attr]->dattr.attr;
 	const char *group = touch_group_dir(touch_attrs[attr].group);
+	bool missing;
 	int err = 0;
 
 	mutex_lock(&td->missing_lock);
-	if (missing && !test_bit(attr, td->missing)) {
+	/* Taking @lock inside missing_lock is fine: no file goes meanwhile. */
+	mutex_lock(&td->lock);
+	missing = td->model.missing[attr];
+	mutex_unlock(&td->lock);
+	if (td->gone) {
+		err = -ENODEV;
+	} else if (missing && !test_bit(attr, td->missing)) {
 		sysfs_remove_file_from_group(&td->dev->kobj, a, group);
 		set_bit(attr, td->missing);
 	} else if (!missing && test_bit(attr, td->missing)) {
@@ -208,13 +240,48 @@ int touch_set_missing(struct touch_dev *td, int attr, bool missing)
 		if (!err)
 			clear_bit(attr, td->missing);
 	}
+	if (err && err != -ENODEV) {
+		/* The file stays away: the model says so too. */
+		mutex_lock(&td->lock);
+		td->model.missing[attr] = true;
+		mutex_unlock(&td->lock);
+	}
 	mutex_unlock(&td->missing_lock);
 	return err;
 }
 
-static void touch_free_log(void *log)
+static void touch_free(struct kref *ref)
 {
-	vfree(log);
+	struct touch_dev *td = container_of(ref, struct touch_dev, ref);
+
+	vfree(td->log);
+	mutex_destroy(&td->missing_lock);
+	mutex_destroy(&td->lock);
+	kfree(td);
+}
+
+void touch_get(struct touch_dev *td)
+{
+	kref_get(&td->ref);
+}
+
+void touch_put(struct touch_dev *td)
+{
+	kref_put(&td->ref, touch_free);
+}
+
+/* After the attribute files and the controls are gone. */
+static void touch_release(void *data)
+{
+	struct touch_dev *td = data;
+
+	/* Under both locks, so that either is enough to read it. */
+	mutex_lock(&td->missing_lock);
+	mutex_lock(&td->lock);
+	td->gone = true;
+	mutex_unlock(&td->lock);
+	mutex_unlock(&td->missing_lock);
+	touch_put(td);
 }
 
 static int touch_probe(struct platform_device *pdev)
@@ -223,23 +290,23 @@ static int touch_probe(struct platform_device *pdev)
 	struct touch_dev *td;
 	int err;
 
-	td = devm_kzalloc(dev, sizeof(*td), GFP_KERNEL);
+	td = kzalloc(sizeof(*td), GFP_KERNEL);
 	if (!td)
 		return -ENOMEM;
+	kref_init(&td->ref);
+	mutex_init(&td->lock);
+	mutex_init(&td->missing_lock);
 	td->dev = dev;
+	err = devm_add_action_or_reset(dev, touch_release, td);
+	if (err)
+		return err;
 	td->log = vzalloc(array_size(TOUCH_LOG_ENTRIES, sizeof(*td->log)));
 	if (!td->log)
 		return -ENOMEM;
-	err = devm_add_action_or_reset(dev, touch_free_log, td->log);
+	err = board_claim_single(dev, &touch_claimed);
 	if (err)
 		return err;
-	err = devm_mutex_init(dev, &td->lock);
-	if (err)
-		return err;
-	err = devm_mutex_init(dev, &td->missing_lock);
-	if (err)
-		return err;
-	touch_model_init(&td->model, seed);
+	touch_model_init(&td->model, seed, strict);
 	platform_set_drvdata(pdev, td);
 	return touch_control_init(td);
 }

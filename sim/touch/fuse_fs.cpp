@@ -18,8 +18,10 @@
 
 #include <fuse_lowlevel.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <string_view>
 #include <sys/stat.h>
@@ -43,6 +45,9 @@ constexpr double cache_seconds = 3600.0;
 // and a later, longer value would be cut to it. With nothing cached, a read
 // past that size asks again, and the size is the 4096 of sysfs once more.
 constexpr double attr_cache_seconds = 0.0;
+
+// Set once at start-up, read by the loop's thread.
+std::atomic<uint32_t> read_delay_us{0};
 
 constexpr const char *ocp_name = "ocp";
 constexpr const char *device_name = "42010000.padprobe";
@@ -221,6 +226,14 @@ void op_read(fuse_req_t req, fuse_ino_t ino, size_t size, off_t off, fuse_file_i
         fuse_reply_err(req, -err);
         return;
     }
+    if (const uint32_t delay = read_delay_us.load(std::memory_order_relaxed); delay != 0) {
+        // Outside the lock: the control socket is not held up. The single
+        // loop thread is, as every access of a slow bus waits its turn.
+        timespec pause{static_cast<time_t>(delay / 1000000),
+                       static_cast<long>(delay % 1000000) * 1000};
+        while (nanosleep(&pause, &pause) != 0 && errno == EINTR) {
+        }
+    }
     const ValueText text = format_value(value);
     const auto offset = static_cast<size_t>(off);
     if (offset >= text.length) {
@@ -275,6 +288,11 @@ const fuse_lowlevel_ops tree_ops = make_ops();
 const fuse_lowlevel_ops &attribute_tree_ops()
 {
     return tree_ops;
+}
+
+void set_read_delay_us(uint32_t delay_us)
+{
+    read_delay_us.store(delay_us, std::memory_order_relaxed);
 }
 
 void forget_attribute_entry(Simulator &sim, const AttrInfo &attr)

@@ -3,10 +3,17 @@
 // touchsim: the simulated touch controller. Serves the driver's attribute
 // tree through FUSE at a mount point and takes control lines on a socket.
 //
-//   touchsim --mount DIR --state DIR [--init FILE] [--seed N]
+//   touchsim --mount DIR --state DIR [--init FILE] [--seed N] [--strict]
+//            [--read-delay-us US]
+//   touchsim --power-on
 //
 // The state folder receives writes.log (every write to an attribute) and
 // control.sock. The init file holds control lines run before mounting.
+// --strict refuses values wider than their register field, as the kernel
+// module's strict mode does. --read-delay-us answers every read that much
+// later, as a slow bus would. --power-on prints "DIR/NAME VALUE" for every
+// attribute, what it shows after power-on without noise: the one set of
+// values the board's plain-file variant starts from too.
 #define FUSE_USE_VERSION 312
 #include <fuse_lowlevel.h>
 
@@ -29,11 +36,20 @@ struct Options {
     std::string state;
     std::string init;
     uint32_t seed = 1;
+    uint32_t read_delay_us = 0;
+    bool strict = false;
+    bool power_on = false;
 };
+
+// A slow bus, not a stalled one: at most a second a read.
+constexpr unsigned long read_delay_max_us = 1000000;
 
 void print_usage()
 {
-    std::fputs("usage: touchsim --mount DIR --state DIR [--init FILE] [--seed N]\n", stderr);
+    std::fputs("usage: touchsim --mount DIR --state DIR [--init FILE] [--seed N] [--strict]\n"
+               "                [--read-delay-us US]\n"
+               "       touchsim --power-on\n",
+               stderr);
 }
 
 bool parse_options(int argc, char **argv, Options &opt)
@@ -43,6 +59,9 @@ bool parse_options(int argc, char **argv, Options &opt)
         {"state", required_argument, nullptr, 's'},
         {"init", required_argument, nullptr, 'i'},
         {"seed", required_argument, nullptr, 'r'},
+        {"read-delay-us", required_argument, nullptr, 'd'},
+        {"strict", no_argument, nullptr, 't'},
+        {"power-on", no_argument, nullptr, 'p'},
         {nullptr, 0, nullptr, 0},
     };
     int c;
@@ -67,11 +86,28 @@ bool parse_options(int argc, char **argv, Options &opt)
             opt.seed = static_cast<uint32_t>(seed);
             break;
         }
+        case 'd': {
+            char *end = nullptr;
+            const unsigned long delay = std::strtoul(optarg, &end, 10);
+            if (*optarg < '0' || *optarg > '9' || *end != '\0' || delay > read_delay_max_us) {
+                std::fprintf(stderr, "touchsim: bad --read-delay-us '%s' (0 to %lu)\n", optarg,
+                             read_delay_max_us);
+                return false;
+            }
+            opt.read_delay_us = static_cast<uint32_t>(delay);
+            break;
+        }
+        case 't':
+            opt.strict = true;
+            break;
+        case 'p':
+            opt.power_on = true;
+            break;
         default:
             return false;
         }
     }
-    return !opt.mount.empty() && !opt.state.empty();
+    return opt.power_on || (!opt.mount.empty() && !opt.state.empty());
 }
 
 bool run_init_file(touchsim::Simulator &sim, const std::string &path)
@@ -94,10 +130,21 @@ bool run_init_file(touchsim::Simulator &sim, const std::string &path)
     return true;
 }
 
+int print_power_on()
+{
+    const touchsim::TouchModel model;
+    for (const touchsim::AttrInfo &a : touchsim::attribute_table())
+        std::printf("%s/%s %d\n", touchsim::group_dir(a.group), a.name,
+                    static_cast<int>(model.power_on(a.id)));
+    return 0;
+}
+
 int run(const Options &opt)
 {
+    if (opt.power_on)
+        return print_power_on();
     touchsim::Simulator sim;
-    sim.model = touchsim::TouchModel(opt.seed);
+    sim.model = touchsim::TouchModel(opt.seed, opt.strict);
     if (!opt.init.empty() && !run_init_file(sim, opt.init))
         return 2;
     const std::string log_path = opt.state + "/writes.log";
@@ -112,6 +159,7 @@ int run(const Options &opt)
     char arg2[] = "fsname=touchsim,subtype=touchsim";
     char *fuse_argv[] = {arg0, arg1, arg2, nullptr};
     fuse_args args = FUSE_ARGS_INIT(3, fuse_argv);
+    touchsim::set_read_delay_us(opt.read_delay_us);
     const fuse_lowlevel_ops &ops = touchsim::attribute_tree_ops();
     fuse_session *se = fuse_session_new(&args, &ops, sizeof ops, &sim);
     if (se == nullptr) {

@@ -1,16 +1,15 @@
 // SPDX-License-Identifier: MIT
 // SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
-// The touch controller behind the attribute files: settings, the channel
-// selection, measurements from a simple physical model, and faults on demand.
+// The touch controller behind the attribute files: the shared model
+// (sim/model/touch_model.c, the same the kernel module runs) for C++ callers,
+// with time in seconds.
 #pragma once
 
-#include <array>
 #include <cstdint>
-#include <optional>
 #include <string_view>
-#include <vector>
 
 #include "attributes.h"
+#include "touch_model.h"
 
 namespace touchsim {
 
@@ -25,13 +24,13 @@ struct ChannelModel {
 // Every call takes `now`, seconds on a monotonic clock, so tests control time.
 class TouchModel {
 public:
-    explicit TouchModel(uint32_t seed = 1);
+    explicit TouchModel(uint32_t seed = 1, bool strict = false);
 
     // The driver side: what reads and writes of the attribute files do.
     // Both return 0 or a negative errno (a rejected value, an injected fault).
     int read(Attr attr, double now, int32_t &value);
     int write(Attr attr, std::string_view text, double now);
-    int selected_channel() const { return selected_; }
+    int selected_channel() const { return m_.selected; }
 
     // The control side. `ch` is ignored for attributes that are not per channel.
     // Setting a measurement (average, baseline, SNR parts) pins it to the
@@ -40,53 +39,32 @@ public:
     void free(Attr attr, int ch);
     int32_t value(Attr attr, int ch, double now);
     void set_channel_model(int ch, ChannelModel model, double now);
-    void set_noise(int32_t amplitude) { noise_amplitude_ = amplitude; }
+    void set_noise(int32_t amplitude) { m_.noise_amplitude = amplitude; }
     void add_touch(int ch, int32_t depth, double start, double end);
 
     // Faults: a missing attribute has no file; an error makes every read or
     // write of the attribute fail with that errno until it is healed (0).
-    void set_missing(Attr attr, bool missing) { missing_[index(attr)] = missing; }
-    bool is_missing(Attr attr) const { return missing_[index(attr)]; }
-    void set_read_error(Attr attr, int err) { read_error_[index(attr)] = err; }
-    void set_write_error(Attr attr, int err) { write_error_[index(attr)] = err; }
+    void set_missing(Attr attr, bool missing) { m_.missing[index(attr)] = missing; }
+    bool is_missing(Attr attr) const { return m_.missing[index(attr)]; }
+    void set_read_error(Attr attr, int err) { m_.read_error[index(attr)] = err; }
+    void set_write_error(Attr attr, int err) { m_.write_error[index(attr)] = err; }
+
+    // What the attribute shows right after power-on, without noise.
+    int32_t power_on(Attr attr) const { return touch_model_power_on(&m_, index(attr)); }
 
     // How fast the baseline follows a drifting average (time constant, s).
     static constexpr double baseline_time_constant = 1.0;
 
+    // The model itself, for the control language.
+    touch_model &c_model() { return m_; }
+
 private:
-    struct Touch {
-        int ch;
-        int32_t depth;
-        double start;
-        double end;
-    };
+    static int index(Attr attr) { return static_cast<int>(attr); }
 
-    static std::size_t index(Attr attr) { return static_cast<std::size_t>(attr); }
-    int32_t &setting(Attr attr, int ch);
-    int32_t level(int ch) const;
-    void settle_baseline(int ch, double now);
-    void recalibrate_baseline(int ch, double now);
-    int32_t touch_depth(int ch, double now) const;
-    int32_t last_touch_depth(double now) const;
-    int32_t noise();
-    int32_t measure(Attr attr, int ch, double now);
-
-    int selected_ = 0;
-    std::array<int32_t, attr_count> common_{};
-    std::array<std::array<int32_t, attr_count>, channel_count> channel_{};
-    std::array<ChannelModel, channel_count> model_{};
-    std::array<double, channel_count> baseline_{};
-    std::array<double, channel_count> baseline_time_{};
-    std::array<std::optional<int32_t>, channel_count> pinned_average_{};
-    std::array<std::optional<int32_t>, channel_count> pinned_baseline_{};
-    std::optional<int32_t> pinned_snr_touch_;
-    std::optional<int32_t> pinned_snr_noise_;
-    std::vector<Touch> touches_;
-    int32_t noise_amplitude_ = 6;
-    uint32_t random_state_;
-    std::array<bool, attr_count> missing_{};
-    std::array<int, attr_count> read_error_{};
-    std::array<int, attr_count> write_error_{};
+    touch_model m_{};
 };
+
+// Seconds on the model's clock as the nanoseconds the shared model counts.
+int64_t to_ns(double seconds);
 
 } // namespace touchsim

@@ -3,95 +3,45 @@
 // The record of every write the tool made to the attribute files, in order.
 #include "write_log.h"
 
-#include <array>
 #include <cerrno>
-#include <cstring>
+
+#include "board_errno.h"
+#include "model.h"
+#include "touch_log.h"
 
 namespace touchsim {
 
-namespace {
-
-struct ErrnoName {
-    int value;
-    const char *name;
-};
-constexpr std::array<ErrnoName, 10> errno_names{{
-    {EPERM, "EPERM"},
-    {ENOENT, "ENOENT"},
-    {EIO, "EIO"},
-    {EAGAIN, "EAGAIN"},
-    {EACCES, "EACCES"},
-    {EBUSY, "EBUSY"},
-    {ENODEV, "ENODEV"},
-    {EINVAL, "EINVAL"},
-    {ERANGE, "ERANGE"},
-    {ETIMEDOUT, "ETIMEDOUT"},
-}};
-
-} // namespace
-
 std::string errno_name(int err)
 {
-    for (const ErrnoName &e : errno_names)
-        if (e.value == err)
-            return e.name;
-    return std::to_string(err);
+    const char *name = board_errno_name(err);
+    return name != nullptr ? name : std::to_string(err);
 }
 
 int errno_from_name(std::string_view name)
 {
-    for (const ErrnoName &e : errno_names)
-        if (name == e.name)
-            return e.value;
-    int value = 0;
-    for (char c : name) {
-        if (c < '0' || c > '9' || value > 4095)
-            return 0;
-        value = value * 10 + (c - '0');
-    }
-    return value;
+    return board_errno_parse(name.data(), name.size());
 }
 
 std::string escape_text(std::string_view text)
 {
-    std::string out;
-    for (char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '\\') {
-            out += "\\\\";
-        } else if (c == '\n') {
-            out += "\\n";
-        } else if (c == '\t') {
-            out += "\\t";
-        } else if (byte < 0x20 || byte >= 0x7f) {
-            static constexpr char hex[] = "0123456789abcdef";
-            out += "\\x";
-            out += hex[byte >> 4];
-            out += hex[byte & 0xf];
-        } else {
-            out += c;
-        }
-    }
+    // At most four characters a byte, and the terminating NUL.
+    std::string out(4 * text.size() + 1, '\0');
+    model_text t{};
+    model_text_init(&t, out.data(), out.size());
+    touch_log_escape(&t, text.data(), text.size());
+    out.resize(t.len);
     return out;
 }
 
 std::string write_log_line(double now, const AttrInfo &attr, int channel, std::string_view text,
                            int result)
 {
-    char stamp[32];
-    std::snprintf(stamp, sizeof stamp, "%.6f", now);
-    std::string line = stamp;
-    line += '\t';
-    line += group_dir(attr.group);
-    line += '/';
-    line += attr.name;
-    line += '\t';
-    line += per_channel(attr.id) ? std::to_string(channel) : "-";
-    line += '\t';
-    line += escape_text(text);
-    line += '\t';
-    line += result == 0 ? "ok" : errno_name(-result);
-    line += '\n';
+    std::string line(4 * text.size() + 128, '\0');
+    model_text t{};
+    model_text_init(&t, line.data(), line.size());
+    touch_log_line(&t, to_ns(now), static_cast<int>(attr.id), channel, text.data(), text.size(),
+                   false, result);
+    line.resize(t.len);
     return line;
 }
 

@@ -64,8 +64,9 @@ RUNTIME_PACKAGES = [
 
 # The kernel's own modules that the board needs (their dependencies follow
 # from each module's depends=): padprobe's USB serial line behind an xHCI
-# controller, and veth for the NAN tests' two network namespaces.
-KERNEL_MODULES = ["xhci_pci", "ftdi_sio", "veth"]
+# controller, veth for the NAN radio between the two boards' network
+# namespaces, and the virtio console of the second board.
+KERNEL_MODULES = ["xhci_pci", "ftdi_sio", "veth", "virtio_mmio", "virtio_console"]
 
 # Left out of the initramfs: documentation, locales, character set
 # converters, and the packages' maintainer leftovers.
@@ -130,7 +131,8 @@ def fetch_runtime():
         if proc.returncode != 0:
             # Stale package lists name versions that left the archive.
             say("refreshing the package lists")
-            _run(([] if os.geteuid() == 0 else ["sudo"]) + ["apt-get", "update", "-q"])
+            # As root (through sudo otherwise), waiting while apt is busy.
+            _run(["bash", "-c", "source scripts/lib.sh && apt_waiting update -q"], cwd=REPO)
             _run(argv, cwd=folder)
     debs = []
     for name in RUNTIME_PACKAGES:
@@ -139,25 +141,87 @@ def fetch_runtime():
     return debs
 
 
-def find_package(explicit=None):
-    """The armhf board-tools package: the given one, or the newest built."""
+# Where the trees that hold an armhf package and simulated libsdcore are:
+# the package stage's (dist/ from build-armhf/), the armhf preset's, and the
+# one that sim/vm and the vm stage build for themselves.
+PACKAGE_TREES = [
+    (os.path.join(REPO, "dist"), os.path.join(REPO, "build-armhf")),
+    (os.path.join(REPO, "build-armhf", "packages"), os.path.join(REPO, "build-armhf")),
+    (os.path.join(REPO, "build-vm", "armhf", "packages"), os.path.join(REPO, "build-vm", "armhf")),
+]
+SDCORE = os.path.join("lib", "sdcore-sim", "libsdcore.so")
+
+
+def _built_packages():
+    """(package, its tree) for every armhf board-tools package built here."""
+    found = []
+    for folder, tree in PACKAGE_TREES:
+        for deb in glob.glob(os.path.join(folder, "board-tools_*_armhf.deb")):
+            found.append((deb, tree))
+    return found
+
+
+def build_package():
+    """Builds the armhf package and simulated libsdcore in build-vm/armhf/
+    (the vm stage's tree), installing the cross toolchain when missing."""
+    say("no armhf board-tools package here: building one in build-vm/armhf/")
+    script = (
+        "source scripts/lib.sh && source scripts/packages.sh && source scripts/vm.sh && vm_package"
+    )
+    proc = subprocess.run(["bash", "-c", script], cwd=REPO, stdout=sys.stderr)
+    if proc.returncode != 0:
+        raise ImageError("building the armhf package failed (output above)")
+
+
+# Programs sim/vm runs, and which of VM_PACKAGES (scripts/lib.sh) brings them.
+TOOLS = ["qemu-system-arm", "cpio", "readelf", "make", "arm-linux-gnueabihf-gcc", "mmdebstrap"]
+
+
+def ensure_tools():
+    """Installs the virtual board's packages when a program it runs is missing."""
+    missing = [tool for tool in TOOLS if shutil.which(tool) is None]
+    if not missing:
+        return
+    say(f"missing {', '.join(missing)}: installing the virtual board's packages")
+    script = 'source scripts/lib.sh && ensure_packages "${VM_PACKAGES[@]}"'
+    proc = subprocess.run(["bash", "-c", script], cwd=REPO, stdout=sys.stderr)
+    if proc.returncode != 0:
+        raise ImageError("installing the virtual board's packages failed (output above)")
+
+
+def find_package(explicit=None, build=True):
+    """The armhf board-tools package: the given one, or the newest built,
+    built first when there is none (unless `build` is false)."""
     if explicit:
         if not os.path.isfile(explicit):
             raise ImageError(f"{explicit}: no such package")
         return explicit
-    found = glob.glob(os.path.join(REPO, "dist", "board-tools_*_armhf.deb")) + glob.glob(
-        os.path.join(REPO, "build-armhf", "packages", "board-tools_*_armhf.deb")
-    )
+    found = _built_packages()
+    if not found and build:
+        build_package()
+        found = _built_packages()
     if not found:
         raise ImageError(
-            "no armhf board-tools package: run `./run-tests package` "
-            "(or `cmake --build --preset armhf && cpack --preset armhf`)"
+            "no armhf board-tools package: run `./run-tests package` or `sim/vm build`"
         )
-    return max(found, key=os.path.getmtime)
+    return max(found, key=lambda item: os.path.getmtime(item[0]))[0]
 
 
-def find_sdcore(explicit=None):
-    path = explicit or os.path.join(REPO, "build-armhf", "lib", "sdcore-sim", "libsdcore.so")
+def find_sdcore(explicit=None, package=None):
+    """The armhf simulated libsdcore: the given one, else the one built in
+    the same tree as `package`, else any built."""
+    if explicit:
+        if not os.path.isfile(explicit):
+            raise ImageError(f"{explicit}: the armhf simulated libsdcore is not built")
+        return explicit
+    trees = [tree for deb, tree in _built_packages() if deb == package]
+    trees += [tree for _, tree in PACKAGE_TREES]
+    for tree in trees:
+        path = os.path.join(tree, SDCORE)
+        if os.path.isfile(path):
+            return path
+    build_package()
+    path = os.path.join(REPO, "build-vm", "armhf", SDCORE)
     if not os.path.isfile(path):
         raise ImageError(f"{path}: the armhf simulated libsdcore is not built")
     return path
@@ -220,7 +284,7 @@ def build(image_dir=IMAGE_DIR, package=None, sdcore=None, modules=None):
     kernel = fetch_kernel()
     debs = fetch_runtime()
     package = find_package(package)
-    sdcore = find_sdcore(sdcore)
+    sdcore = find_sdcore(sdcore, package)
     ours = board_modules(modules)
 
     root = os.path.join(image_dir, "root")
@@ -238,6 +302,12 @@ def build(image_dir=IMAGE_DIR, package=None, sdcore=None, modules=None):
     shutil.copy(sdcore, os.path.join(root, "usr", "lib", "libsdcore.so"))
     os.makedirs(os.path.join(root, "usr", "sbin"), exist_ok=True)
     shutil.copy(os.path.join(REPO, "sim", "nan", "bin", "iw"), os.path.join(root, "usr/sbin/iw"))
+    # The radio between the two boards, set up by init (sim/vm_parts/radio.sh).
+    os.makedirs(os.path.join(root, "usr", "lib", "board-vm"), exist_ok=True)
+    shutil.copy(
+        os.path.join(HERE, "radio.sh"), os.path.join(root, "usr", "lib", "board-vm", "radio")
+    )
+    os.chmod(os.path.join(root, "usr", "lib", "board-vm", "radio"), 0o755)
 
     available = modinfo.index_modules(kernel["KERNEL_MODULES"])
     order = modinfo.load_order(KERNEL_MODULES, available)
@@ -256,6 +326,10 @@ def build(image_dir=IMAGE_DIR, package=None, sdcore=None, modules=None):
     os.makedirs(os.path.join(root, "etc", "board-vm"), exist_ok=True)
     with open(os.path.join(root, "etc", "board-vm", "modules"), "w") as f:
         f.write("".join(line + "\n" for line in lines))
+    shutil.copy(
+        os.path.join(HERE, "layer", "etc", "board-vm", "radio.env"),
+        os.path.join(root, "etc", "board-vm"),
+    )
 
     shutil.copy(os.path.join(HERE, "init.sh"), os.path.join(root, "init"))
     os.chmod(os.path.join(root, "init"), 0o755)

@@ -31,6 +31,13 @@ while read -r module options; do
   insmod "$module" $options || echo "board-vm: insmod $module failed"
 done </etc/board-vm/modules
 ip link set lo up
+# The NAN radio: nan0 here and in the second board's namespace "peer", and
+# the simulated library's settings for every shell.
+/usr/lib/board-vm/radio || echo "board-vm: the NAN radio is not up"
+set -a
+# shellcheck source=sim/vm_parts/layer/etc/board-vm/radio.env
+. /etc/board-vm/radio.env
+set +a
 
 # padprobe's line: the host's end plugs the USB serial adapter in when it
 # connects, which may be a moment after boot.
@@ -58,6 +65,16 @@ fi
 # The console's shell is busybox's (line editing, \w in the prompt); the
 # programs' /bin/sh is dash.
 export PS1='root@board:\w# '
+# The second board's console (hvc0): a shell in its network namespace, with
+# a /sys of that namespace (ip netns exec mounts one).
+if grep -q 'board_peer=1' /proc/cmdline; then
+  (
+    while [ ! -c /dev/hvc0 ]; do sleep 0.1; done
+    while :; do
+      setsid -c /bin/ip netns exec peer /bin/busybox sh -i </dev/hvc0 >/dev/hvc0 2>&1
+    done
+  ) &
+fi
 while :; do
   setsid -c /bin/busybox sh -i </dev/ttyAMA0 >/dev/ttyAMA0 2>&1
 done

@@ -11,7 +11,7 @@ import subprocess
 import sys
 import tempfile
 
-from vm_parts import image
+from vm_parts import bench, debian, image
 from vm_parts.uart import UartRelay
 
 BEGIN = b"@@board-vm:begin@@\n"
@@ -31,7 +31,7 @@ def qemu_argv(kernel, initrd, uart_socket=None):
         "-cpu",
         "cortex-a15",
         "-smp",
-        "1",
+        "2",
         "-m",
         "256M",
         "-nic",
@@ -71,8 +71,10 @@ def ensure_image(args):
         if not os.path.exists(initrd):
             raise image.ImageError(f"{initrd} is not built: run `sim/vm build`")
         return kernel, initrd
-    inputs = [image.find_package(args.package), image.find_sdcore(args.sdcore)]
-    inputs += [os.path.join(image.HERE, name) for name in ("init.sh", "image.py")]
+    package = image.find_package(args.package)
+    inputs = [package, image.find_sdcore(args.sdcore, package)]
+    inputs += [os.path.join(image.HERE, name) for name in ("init.sh", "image.py", "radio.sh")]
+    inputs.append(os.path.join(image.HERE, "layer", "etc", "board-vm", "radio.env"))
     inputs += args.module or glob.glob(os.path.join(image.REPO, "sim", "kmod", "*.[ch]"))
     if args.build == "always" or _stale(initrd, inputs) or not os.path.exists(kernel):
         built = image.build(args.image_dir, args.package, args.sdcore, args.module)
@@ -95,14 +97,79 @@ def cmd_build(args):
     return 0
 
 
+# sim/vm run --systemd: the command as a unit on the console, which
+# nothing else writes to meanwhile (no login prompt there).
+COMMAND_UNIT = """[Unit]
+Description=sim/vm run's command
+After=board-radio.service systemd-user-sessions.service
+
+[Service]
+# Not part of the boot: the command may wait for the boot to finish.
+Type=simple
+StandardInput=tty
+StandardOutput=tty
+StandardError=inherit
+TTYPath=/dev/ttyAMA0
+ExecStart=/usr/lib/board-vm/run-command
+"""
+
+
+def debian_boot(args, workdir, command=None):
+    """qemu-system-arm for the Debian board with systemd as init, booting
+    this tree's layer (and `command`, for run) from an initramfs in workdir."""
+    boot = bench.prepare(workdir, args.sdcore, args.module)
+    if command:
+        layer = os.path.join(workdir, "layer")
+        system = os.path.join(layer, "etc", "systemd", "system")
+        with open(os.path.join(layer, "etc", "board-vm", "command"), "w") as f:
+            f.write(shlex.join(command) + "\n")
+        shutil.copy(
+            os.path.join(image.HERE, "run-command.sh"),
+            os.path.join(layer, "usr", "lib", "board-vm", "run-command"),
+        )
+        os.chmod(os.path.join(layer, "usr", "lib", "board-vm", "run-command"), 0o755)
+        with open(os.path.join(system, "board-vm-command.service"), "w") as f:
+            f.write(COMMAND_UNIT)
+        os.symlink(
+            "../board-vm-command.service",
+            os.path.join(system, "multi-user.target.wants", "board-vm-command.service"),
+        )
+        os.symlink("/dev/null", os.path.join(system, "serial-getty@ttyAMA0.service"))
+        debian.build_boot_initrd(
+            boot["initrd"], image.fetch_kernel(), image.board_modules(args.module), layer
+        )
+    return debian.qemu_argv(boot["kernel"], boot["initrd"], boot["root"])
+
+
+def _uart_args(socket_path):
+    return [
+        "-device",
+        "qemu-xhci",
+        "-chardev",
+        f"socket,id=uart,path={socket_path},reconnect=1",
+        "-device",
+        "usb-serial,chardev=uart",
+    ]
+
+
 def cmd_shell(args):
-    kernel, initrd = ensure_image(args)
     with tempfile.TemporaryDirectory(prefix="board-vm-") as workdir:
+        if args.systemd:
+            argv = debian_boot(args, workdir)
+        else:
+            kernel, initrd = ensure_image(args)
         relay = _start_uart(args, workdir)
         if relay:
             image.say(f"padprobe's UART: /dev/ttyUSB0 on the board, {relay.port} here")
-        image.say("console on this terminal; leave with `poweroff -f` or Ctrl-A X")
-        argv = qemu_argv(kernel, initrd, relay.socket_path if relay else None)
+        if args.systemd:
+            argv += _uart_args(relay.socket_path) if relay else []
+            image.say(
+                "console on this terminal: log in as root (no password);"
+                " leave with `poweroff` or Ctrl-A X"
+            )
+        else:
+            image.say("console on this terminal; leave with `poweroff -f` or Ctrl-A X")
+            argv = qemu_argv(kernel, initrd, relay.socket_path if relay else None)
         try:
             return subprocess.run(argv).returncode
         finally:
@@ -117,6 +184,19 @@ def cmd_run(args):
     if not command:
         image.say("run: give a command after --")
         return 2
+    if args.systemd:
+        with tempfile.TemporaryDirectory(prefix="board-vm-") as workdir:
+            argv = debian_boot(args, workdir, command)
+            relay = _start_uart(args, workdir)
+            if relay and args.uart:
+                image.say(f"padprobe's UART: /dev/ttyUSB0 on the board, {relay.port} here")
+            argv += _uart_args(relay.socket_path) if relay else []
+            argv += ["-serial", "stdio", "-monitor", "none"]
+            try:
+                return _run_console(argv, args.verbose)
+            finally:
+                if relay:
+                    relay.stop()
     kernel, initrd = ensure_image(args)
     with tempfile.TemporaryDirectory(prefix="board-vm-") as workdir:
         # The command rides in a second archive appended to the initramfs;
@@ -231,6 +311,11 @@ def parser():
             help="make LINK a symlink to the host's end of padprobe's UART",
         )
         sp.add_argument("--no-uart", action="store_true", help="no USB serial adapter")
+        sp.add_argument(
+            "--systemd",
+            action="store_true",
+            help="boot the Debian root file system with systemd as init (no package installed)",
+        )
 
     b = sub.add_parser("build", help="build the initramfs (build-vm/)")
     image_options(b)
@@ -243,12 +328,33 @@ def parser():
     r.add_argument("--verbose", action="store_true", help="show the boot messages on stderr")
     r.add_argument("command", nargs=argparse.REMAINDER)
     r.set_defaults(handler=cmd_run)
+
+    be = sub.add_parser(
+        "bench", help="the board's serial ports on this machine: `bench up|down DIR`"
+    )
+    be.add_argument("state", choices=["up", "down"])
+    be.add_argument("dir", metavar="DIR", help="where the ports, power state and logs live")
+    be.add_argument("--sdcore", metavar="SO", help="the armhf simulated libsdcore.so")
+    be.add_argument("--module", metavar="KO", action="append", help="a device module (repeatable)")
+    be.add_argument(
+        "--lab-env", metavar="FILE", help="write DIR/env.yaml: this lab environment on the bench"
+    )
+    be.add_argument(
+        "--package", metavar="DEB", help="the package env.yaml names (default: the newest built)"
+    )
+    be.set_defaults(handler=bench.main)
+    pw = sub.add_parser("power", help="switch the bench's board: `power on|off DIR`")
+    pw.add_argument("state", choices=["on", "off"])
+    pw.add_argument("dir", metavar="DIR")
+    pw.set_defaults(handler=bench.main)
     return p
 
 
 def main(argv):
     args = parser().parse_args(argv)
     try:
+        if not (args.action == "power" or getattr(args, "state", None) == "down"):
+            image.ensure_tools()
         return args.handler(args)
     except (image.ImageError, image.modinfo.ModuleError) as err:
         image.say(str(err))

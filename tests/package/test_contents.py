@@ -29,8 +29,17 @@ RUNTIME_LIBRARIES = {"libc6", "libgcc-s1", "libstdc++6", "libjson-c5", "libcjson
 NANPEER_EXPORTS = ("nan_intf", "qvx_iw", "qvx_nan_r3", "is_array_empty")
 
 
+def debian_files(name):
+    """What every package carries: copyright, changelog, lintian overrides."""
+    return {
+        f"/usr/share/doc/{name}/copyright",
+        f"/usr/share/doc/{name}/changelog.gz",
+        f"/usr/share/lintian/overrides/{name}",
+    }
+
+
 def expected_tools_files():
-    files = set()
+    files = debian_files(TOOLS_PACKAGE)
     for tool in built_tools():
         files |= {f"/usr/bin/{tool}", f"/usr/share/man/man1/{tool}.1.gz"}
     files |= {f"{EXAMPLES_DIR}/{name}" for name in source_files("docs/examples")}
@@ -108,6 +117,7 @@ def test_manual_pages_in_the_package_are_the_sources(tmp_path):
 
 def expected_sim_files():
     files = {"/usr/bin/board-sim", f"{SIM_ROOT}/sim/board", f"{SIM_ROOT}/build/sim/board-console"}
+    files |= debian_files(SIM_PACKAGE) | {"/usr/share/man/man1/board-sim.1.gz"}
     files |= {
         f"{SIM_ROOT}/sim/board_parts/{name}" for name in source_files("sim/board_parts", ".py")
     }
@@ -119,6 +129,7 @@ def expected_sim_files():
         files.add(f"{SIM_ROOT}/build/lib/sdcore-sim/libsdcore.so")
     if os.path.exists(os.path.join(REPO, "tools", "padhost")):
         files |= {"/usr/bin/padhost", f"{SIM_ROOT}/tools/padhost"}
+        files.add("/usr/share/man/man1/padhost.1.gz")
         files |= {
             f"{SIM_ROOT}/tools/padlink/{name}"
             for suffix in (".py", ".html", ".js", ".css")

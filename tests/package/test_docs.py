@@ -58,6 +58,36 @@ def test_manual_page_names_every_option_and_argument(tool):
         ), f"{tool}.1 does not describe {word}"
 
 
+# The development machine's commands, in the sim package: the options each
+# page names, by the --help text they must appear in.
+SIM_PAGES = {
+    "board-sim": [["sim/board", "run", "--help"], ["sim/board", "net", "--help"]],
+    "padhost": [["tools/padhost", "--help"], ["tools/padhost", "ui", "--help"]],
+}
+
+
+@pytest.mark.parametrize("command", SIM_PAGES)
+def test_sim_command_page_formats_cleanly_and_names_only_real_options(command):
+    path = os.path.join(MAN_DIR, f"{command}.1")
+    proc = run(["groff", "-man", "-ww", "-z", "-Tutf8", path])
+    assert (proc.returncode, proc.stderr) == (0, "")
+    text = page(command)
+    headings = [line[4:].strip('"') for line in text.splitlines() if line.startswith(".SH ")]
+    for section in ("NAME", "SYNOPSIS", "DESCRIPTION", "OPTIONS", "EXIT STATUS", "EXAMPLES"):
+        assert section in headings, f"{command}.1 has no {section}"
+    proc = run(["lexgrog", path])
+    assert proc.returncode == 0 and f'"{command} - ' in proc.stdout, proc.stdout
+    helps = "".join(
+        run(["/usr/bin/python3", os.path.join(REPO, argv[0]), *argv[1:]]).stdout
+        for argv in SIM_PAGES[command]
+    )
+    named = set(re.findall(r"^\.(?:B|BI|BR)\s+(--[a-z][a-z-]*)", roff_text(text), re.MULTILINE))
+    assert named, f"{command}.1 names no option"
+    for option in sorted(named):
+        # A page that names an option the command lost misleads.
+        assert re.search(rf"{option}\b(?!-)", helps), f"{command} has no {option}"
+
+
 def test_nanpeer_page_shows_the_shipped_example_file():
     lines = page("nanpeer").splitlines()
     start = lines.index(".EX", next(i for i, line in enumerate(lines) if "Kept identical" in line))

@@ -53,6 +53,7 @@ def test_plain_touch_tree_keeps_what_is_written():
         ["sh", "-c", f"cat {chx}/chx_ave_data; printf 7 1<>{chx}/chx_mbias; cat {chx}/chx_mbias"],
         board=["--touch-plain"],
     )
-    assert (r.status, r.stdout) == (0, b"3300\n72\n")
+    # The files start from the model's power-on values: 2280, MBias 20.
+    assert (r.status, r.stdout) == (0, b"2280\n70\n")
     refused = run(["true"], board=["--touch-plain", "--touch-do", "touch 3 500 1000"])
     assert refused.status != 0 and b"--touch-plain" in refused.stderr

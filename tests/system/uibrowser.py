@@ -13,7 +13,7 @@ import time
 REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.realpath(__file__))))
 sys.path.insert(0, os.path.join(REPO, "tools"))
 
-from padlink.simboard import SimulatedBoard  # noqa: E402
+from padlink.simboard import SimulatedBoard, descendant_pid  # noqa: E402
 
 PADHOST = os.path.join(REPO, "tools", "padhost")
 CHROMIUM = "/usr/bin/chromium"
@@ -30,7 +30,7 @@ CHROMIUM_ARGS = (
     "--disable-component-update",
     "--disable-sync",
     "--disable-dev-shm-usage",
-    "--window-size=1400,1900",
+    "--hide-scrollbars",
 )
 
 
@@ -38,37 +38,56 @@ class PadhostUi:
     """`tools/padhost ui --sim` on a free loopback port. The board's state
     folder gives the controller's write log and control socket."""
 
-    def __init__(self, state, board_options=(), build=None):
+    def __init__(self, state, board_options=(), build=None, args=()):
         self.state = str(state)
         os.makedirs(self.state, exist_ok=True)
         self.board = SimulatedBoard(self.state)  # not started: for its files
+        self.record_dir = os.path.join(self.state, "recordings")
         env = dict(os.environ)
         if build:
             env["BOARD_BUILD_DIR"] = build
         options = [f"--board-option={o}" for o in board_options]
         self.stderr = open(os.path.join(self.state, "padhost.stderr"), "w+")
         self.proc = subprocess.Popen(
-            [PADHOST, "ui", "--sim", "--state", self.state, "--listen", "127.0.0.1:0", *options],
+            [
+                PADHOST,
+                "ui",
+                "--sim",
+                "--state",
+                self.state,
+                "--listen",
+                "127.0.0.1:0",
+                "--record-dir",
+                self.record_dir,
+                *options,
+                *args,
+            ],
             stdout=subprocess.PIPE,
             stderr=self.stderr,
             stdin=subprocess.DEVNULL,
             env=env,
-            text=True,
         )
         self.url = None
+        self.output = ""
 
     def wait_url(self, timeout):
+        """The page's address, from padhost's output (read unbuffered: it
+        prints more than one line at start-up)."""
         deadline = time.monotonic() + timeout
-        line = ""
+        fd = self.proc.stdout.fileno()
         while time.monotonic() < deadline and self.proc.poll() is None:
-            ready, _, _ = select.select([self.proc.stdout], [], [], 0.2)
+            ready, _, _ = select.select([fd], [], [], 0.2)
             if ready:
-                line = self.proc.stdout.readline()
-                found = re.search(r"http://\S+", line)
+                self.output += os.read(fd, 4096).decode(errors="replace")
+                found = re.search(r"http://\S+", self.output)
                 if found:
                     self.url = found.group(0)
                     return self.url
-        raise AssertionError(f"padhost ui gave no address: {line!r} {self.errors()}")
+        raise AssertionError(f"padhost ui gave no address: {self.output!r} {self.errors()}")
+
+    def padprobe_pid(self):
+        """padprobe's process id, in the board padhost runs."""
+        return descendant_pid(self.proc.pid, "padprobe")
 
     def errors(self):
         if not self.stderr.closed:
@@ -89,7 +108,7 @@ class PadhostUi:
         return status
 
 
-def chromium(profile_dir):
+def chromium(profile_dir, size=(1400, 1900)):
     from selenium import webdriver
     from selenium.webdriver.chrome.service import Service
 
@@ -98,7 +117,14 @@ def chromium(profile_dir):
     for arg in CHROMIUM_ARGS:
         options.add_argument(arg)
     options.add_argument(f"--user-data-dir={profile_dir}")
-    return webdriver.Chrome(service=Service(CHROMEDRIVER), options=options)
+    options.add_argument(f"--window-size={size[0]},{size[1]}")
+    driver = webdriver.Chrome(service=Service(CHROMEDRIVER), options=options)
+    # The window's size is not the page's: make the viewport the size.
+    driver.execute_cdp_cmd(
+        "Emulation.setDeviceMetricsOverride",
+        {"width": size[0], "height": size[1], "deviceScaleFactor": 1, "mobile": False},
+    )
+    return driver
 
 
 def wait_for(driver, condition, timeout, message=""):

@@ -2,7 +2,48 @@
 # SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 """Helpers of the on-board tests: commands and files through the board's shell."""
 import base64
+import json
+import os
 import shlex
+import subprocess
+
+HERE = os.path.dirname(os.path.realpath(__file__))
+PADHOST = os.path.join(os.path.dirname(os.path.dirname(HERE)), "tools", "padhost")
+TOUCH = "/sys/devices/platform/ocp/42010000.padprobe"
+
+
+def padhost(port, *steps, timeout=120):
+    """Runs the host tool padhost on this machine's end of the UART."""
+    proc = subprocess.run(
+        ["/usr/bin/python3", PADHOST, "--port", port, *steps],
+        stdout=subprocess.PIPE,
+        stderr=subprocess.STDOUT,
+        text=True,
+        timeout=timeout,
+    )
+    assert proc.returncode == 0, proc.stdout
+    return proc.stdout
+
+
+def answers(out):
+    """The JSON answers in padhost's output, in order."""
+    found = []
+    decoder = json.JSONDecoder()
+    for part in ("\n" + out).split("\n> ")[1:]:
+        text = part.split("\n", 1)[1] if "\n" in part else ""
+        start = text.find("{")
+        if start >= 0:
+            found.append(decoder.raw_decode(text[start:])[0])
+    return found
+
+
+def sysfs(board, name, ch=None):
+    """A touch controller attribute read back on the board (of channel `ch`)."""
+    if ch is not None:
+        board.check(f"echo {ch} > {TOUCH}/chx_config/ch_num")
+    folder = "chx_config" if name.startswith("chx_") else "*_config"
+    return int(board.check(f"cat {TOUCH}/{folder}/{name}"))
+
 
 # Keep each line sent to the board's shell below the 1024 bytes that busybox
 # sh's line editing takes.

@@ -5,48 +5,21 @@ padhost: query, config and config_ch read back in sysfs, tune, a nine-channel
 monitor at 10 ms without gaps or XOR errors, stop. On the virtual board the
 UART is a USB serial adapter (/dev/ttyUSB0, ftdi_sio) whose far end the
 conftest relays to a pty here."""
-import json
-import os
 import re
 import subprocess
 import time
 
 import pytest
+from onboard import PADHOST, answers, padhost, sysfs
 
-HERE = os.path.dirname(os.path.realpath(__file__))
-PADHOST = os.path.join(os.path.dirname(os.path.dirname(HERE)), "tools", "padhost")
 TOUCH = "/sys/devices/platform/ocp/42010000.padprobe"
 CONTROL = "/sys/kernel/debug/board_touch/control"
 
 
-def padhost(port, *steps, timeout=120):
-    proc = subprocess.run(
-        ["/usr/bin/python3", PADHOST, "--port", port, *steps],
-        stdout=subprocess.PIPE,
-        stderr=subprocess.STDOUT,
-        text=True,
-        timeout=timeout,
-    )
-    assert proc.returncode == 0, proc.stdout
-    return proc.stdout
-
-
-def answers(out):
-    """The JSON answers in padhost's output, in order."""
-    found = []
-    decoder = json.JSONDecoder()
-    for part in ("\n" + out).split("\n> ")[1:]:
-        text = part.split("\n", 1)[1] if "\n" in part else ""
-        start = text.find("{")
-        if start >= 0:
-            found.append(decoder.raw_decode(text[start:])[0])
-    return found
-
-
 @pytest.fixture
-def probe(board, board_uart, host_uart):
+def probe(board, board_uart, host_uart, virtual):
     """padprobe serving the board's UART, stopped after the test."""
-    if board.exists(CONTROL):
+    if virtual:
         board.control(CONTROL, "noise 0")
         board.control(CONTROL, "model 3 1120 64")
         board.control(CONTROL, "set chx_mbias:3 0")
@@ -60,13 +33,6 @@ def probe(board, board_uart, host_uart):
         time.sleep(0.2)
     yield board.check("cat /tmp/padprobe.pid")
     board.run("kill $(cat /tmp/padprobe.pid); rm -f /tmp/padprobe.*")
-
-
-def sysfs(board, name, ch=None):
-    if ch is not None:
-        board.check(f"echo {ch} > {TOUCH}/chx_config/ch_num")
-    folder = "chx_config" if name.startswith("chx_") else "*_config"
-    return int(board.check(f"cat {TOUCH}/{folder}/{name}"))
 
 
 def test_requests_over_the_uart_at_1500000_baud(board, board_uart, host_uart, probe):
@@ -107,13 +73,21 @@ def test_requests_over_the_uart_at_1500000_baud(board, board_uart, host_uart, pr
     )
 
 
-def test_tune_then_a_nine_channel_monitor_without_gaps(board, board_uart, host_uart, probe):
-    if board.exists(CONTROL):
-        tuned = answers(padhost(host_uart, "tune 3"))[0]
-        # Channel 3 reads 1120 + 64 * MBias: the walk stops at 30 (3040).
-        assert (tuned["type"], tuned["ch"], tuned["mbias"]) == ("tune_mbias_ch", 3, 30)
-        assert sysfs(board, "chx_mbias", ch=3) == 30
+def test_tune_stores_the_mbias_it_answers(board, host_uart, probe):
+    tuned = answers(padhost(host_uart, "tune 3"))[0]
+    assert (tuned["type"], tuned["ch"]) == ("tune_mbias_ch", 3)
+    assert sysfs(board, "chx_mbias", ch=3) == tuned["mbias"]
 
+
+@pytest.mark.virtual_board
+def test_tune_walks_to_the_mbias_that_centres_the_channel(board, host_uart, probe):
+    # The model: channel 3 reads 1120 + 64 * MBias; the walk stops at 30 (3040).
+    tuned = answers(padhost(host_uart, "tune 3"))[0]
+    assert (tuned["type"], tuned["ch"], tuned["mbias"]) == ("tune_mbias_ch", 3, 30)
+    assert sysfs(board, "chx_mbias", ch=3) == 30
+
+
+def test_a_nine_channel_monitor_without_gaps(board, board_uart, host_uart, probe):
     monitor = subprocess.Popen(
         ["/usr/bin/python3", PADHOST, "--port", host_uart, "monitor 5 samp_int=10 ch=all", "stop"],
         stdout=subprocess.PIPE,
@@ -140,9 +114,8 @@ def test_tune_then_a_nine_channel_monitor_without_gaps(board, board_uart, host_u
     assert board.run(f"kill -0 {probe}")[0] == 0, "padprobe ended"
 
 
+@pytest.mark.virtual_board
 def test_a_failing_controller(board, host_uart, probe):
-    if not board.exists(CONTROL):
-        pytest.skip("the touch driver has no test controls (not the virtual board)")
     faults = ("missing chx_diff_th", "fail-write scan_interval EBUSY", "fail-read etc_step")
     try:
         for fault in faults[:2]:

@@ -9,12 +9,20 @@ tile) and at most `max_points` frames for the charts, evenly spread and
 always ending with the newest, whose arrival time lets the page measure its
 own lag. Six points a batch chart every frame at 10 ms and 120 of the 1000
 frames a second at 1 ms: more than a chart's width shows over ten seconds.
+
+A charted point says whether a break comes before it (a sequence gap, a
+restart, or frames that stopped for longer than a few sampling intervals),
+so the page draws a gap there instead of a line across it.
 """
 import collections
 
 from .stream import SequenceChecker
 
 NO_SNR = 65535
+# Frames apart by more than this many sampling intervals (and at least
+# BREAK_MIN_S) are not joined by a line.
+BREAK_INTERVALS = 5
+BREAK_MIN_S = 0.5
 
 
 class Batcher:
@@ -22,18 +30,28 @@ class Batcher:
         self.max_points = max_points
         self.restart()
 
-    def restart(self):
+    def restart(self, samp_int=None):
         """A new monitor run: counts from zero."""
         self.checker = SequenceChecker()
         self.pending = []
+        self.breaks = []  # per pending frame: a break comes before it
         self.peak_diff = {}
         self.arrivals = collections.deque()  # of the last second, for fps
         self.last_snr = None
+        self.last_arrival = None
         self.junk_bytes = 0
+        interval = 0.1 if samp_int is None else samp_int / 1000
+        self.break_s = max(BREAK_MIN_S, BREAK_INTERVALS * interval)
 
     def add(self, frame):
+        last = self.checker.last
         self.checker.add(frame)
+        broken = (last is not None and frame.seq != last + 1) or (
+            self.last_arrival is not None and frame.arrival - self.last_arrival > self.break_s
+        )
+        self.last_arrival = frame.arrival
         self.pending.append(frame)
+        self.breaks.append(broken)
         self.last_snr = frame.snr
         self.arrivals.append(frame.arrival)
         for r in frame.records:
@@ -74,6 +92,7 @@ class Batcher:
         if not self.pending and not self.arrivals:
             return None
         points = []
+        previous = -1
         for i in self.chosen():
             f = self.pending[i]
             points.append(
@@ -81,8 +100,10 @@ class Batcher:
                     round(f.arrival, 6),
                     f.seq,
                     [[r.channel, r.average, r.baseline, r.diff] for r in f.records],
+                    int(any(self.breaks[previous + 1 : i + 1])),
                 ]
             )
+            previous = i
         batch = {
             "kind": "batch",
             "sent": now,
@@ -92,5 +113,6 @@ class Batcher:
             "health": self.health(now),
         }
         self.pending = []
+        self.breaks = []
         self.peak_diff = {}
         return batch

@@ -108,7 +108,9 @@ class Session:
 
     def monitor(self, seconds, values):
         self.link.take_frames()
-        self.ask(start_request(values))
+        request = start_request(values)
+        started = time.time()
+        self.ask(request)
         self.link.quiet(seconds)
         self.ask({"type": "stop"})
         self.link.quiet(0.2)
@@ -122,7 +124,9 @@ class Session:
         for report in analysis.channel_reports(frames, self.options.touch_threshold):
             self.say("  " + report.line())
         if self.options.csv and frames:
-            record.write_csv(self.options.csv, frames)
+            watched = [ch for ch in range(CHANNELS) if request[f"ch{ch}"]]
+            settings = record.settings_lines(request["samp_int"], watched, started=started)
+            record.write_csv(self.options.csv, frames, settings=settings)
             self.say(f"monitor: CSV written to {self.options.csv}")
         if self.options.png and frames:
             plot.write_png(self.options.png, frames)

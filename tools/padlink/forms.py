@@ -7,6 +7,8 @@ Every value arrives from the page as text or a number and leaves as a
 32-bit integer inside a JSON request built here: no page text reaches the
 serial line, let alone a shell, as it came.
 """
+import re
+
 from .cli import CHANNELS, start_request
 
 INT_MIN, INT_MAX = -(2**31), 2**31 - 1
@@ -41,6 +43,11 @@ MBIAS_MAX = 63
 TUNE_WALK_BOUND = 128
 
 
+# Digits are ASCII digits: str.isdigit() and int() also take "²" and other
+# scripts' digits, which no one types into a field on purpose.
+WHOLE_NUMBER = re.compile(r"[+-]?[0-9]{1,12}", re.ASCII)
+
+
 class FormError(ValueError):
     pass
 
@@ -52,8 +59,8 @@ def integer(name, value, low=INT_MIN, high=INT_MAX):
         raise FormError(f'"{name}": not a number')
     if isinstance(value, int):
         number = value
-    elif isinstance(value, str) and value.strip().lstrip("+-").isdigit():
-        number = int(value.strip())
+    elif isinstance(value, str) and WHOLE_NUMBER.fullmatch(value.strip(" ")):
+        number = int(value.strip(" "))
     else:
         raise FormError(f'"{name}": {str(value)[:20]!r} is not a whole number')
     if not low <= number <= high:

@@ -39,11 +39,51 @@ class Write:
         )
 
 
+def respawning(args, delay):
+    """`args` run in a loop by a shell: again `delay` seconds after each
+    end. SIGTERM (the board's stop) ends the tool and the loop."""
+    loop = (
+        'trap \'kill "$child" 2>/dev/null; wait "$child"; exit 0\' TERM; '
+        'while :; do "$@" & child=$!; wait "$child"; '
+        f'echo "respawn: $1 ended ($?); again in {delay:g} s" >&2; '
+        f'sleep {delay:g} & child=$!; wait "$child"; done'
+    )
+    return ["/bin/sh", "-c", loop, "respawn", *args]
+
+
+def descendant_pid(root, name):
+    """The id of a process called `name` among `root` and its descendants;
+    None when there is none."""
+    children = {}
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            with open(f"/proc/{entry}/stat") as f:
+                fields = f.read().rsplit(")", 1)[1].split()
+        except OSError:
+            continue
+        children.setdefault(int(fields[1]), []).append(int(entry))
+    todo = [root]
+    while todo:
+        pid = todo.pop()
+        try:
+            with open(f"/proc/{pid}/comm") as f:
+                if f.read().strip() == name:
+                    return pid
+        except OSError:
+            pass
+        todo += children.get(pid, [])
+    return None
+
+
 class _Collector(threading.Thread):
-    def __init__(self, fd):
+    def __init__(self, fd, keep=True):
         super().__init__(daemon=True)
         self.fd = fd
+        self.keep = keep  # False: what was taken is dropped
         self.data = bytearray()
+        self.taken = 0
         self.lock = threading.Lock()
 
     def run(self):
@@ -61,10 +101,28 @@ class _Collector(threading.Thread):
         with self.lock:
             return bytes(self.data)
 
+    def take(self):
+        """What came since the last take."""
+        with self.lock:
+            new = bytes(self.data[self.taken :])
+            if self.keep:
+                self.taken = len(self.data)
+            else:
+                self.data.clear()
+            return new
+
 
 class SimulatedBoard:
     def __init__(
-        self, state, board_options=(), build=None, tool_args=None, env=None, uart_link=None
+        self,
+        state,
+        board_options=(),
+        build=None,
+        tool_args=None,
+        env=None,
+        uart_link=None,
+        respawn_after=None,
+        keep_stdout=True,
     ):
         self.state = os.path.abspath(str(state))
         self.build = build or os.environ.get("BOARD_BUILD_DIR", os.path.join(REPO, "build"))
@@ -74,6 +132,12 @@ class SimulatedBoard:
         # A symbolic link to the pty, given to the tool instead of its name
         # (as a /dev/serial/by-id/ link would be).
         self.uart_link = uart_link
+        # Seconds after which padprobe is started again when it ends, as a
+        # board's init would (None: its end ends the board).
+        self.respawn_after = respawn_after
+        # False for a long run that reads the tool's output with
+        # take_stdout() only: what was taken is not kept.
+        self.keep_stdout = keep_stdout
         self.proc = None
         self.status = None
 
@@ -93,6 +157,8 @@ class SimulatedBoard:
         out_master, out_slave = os.openpty()
         tty.setraw(out_slave)
         args = self.tool_args if self.tool_args is not None else ["padprobe", self.uart_path]
+        if self.respawn_after is not None:
+            args = respawning(args, self.respawn_after)
         cmd = [
             BOARD,
             "run",
@@ -110,7 +176,7 @@ class SimulatedBoard:
             cmd, stdin=subprocess.DEVNULL, stdout=out_slave, stderr=self.stderr_file, env=self.env
         )
         os.close(out_slave)
-        self.out = _Collector(out_master)
+        self.out = _Collector(out_master, self.keep_stdout)
         self.out.start()
         self.link = Link(FdTransport(self.uart_master))
         if wait_greeting:
@@ -120,6 +186,10 @@ class SimulatedBoard:
     # The tool's output.
     def stdout(self):
         return self.out.text()
+
+    def take_stdout(self):
+        """The tool's output since the last take."""
+        return self.out.take()
 
     def stderr(self):
         self.stderr_file.flush()
@@ -177,27 +247,7 @@ class SimulatedBoard:
 
     def descendant_pid(self, name):
         """The id of the board's descendant process called `name`."""
-        children = {}
-        for entry in os.listdir("/proc"):
-            if not entry.isdigit():
-                continue
-            try:
-                with open(f"/proc/{entry}/stat") as f:
-                    fields = f.read().rsplit(")", 1)[1].split()
-            except OSError:
-                continue
-            children.setdefault(int(fields[1]), []).append(int(entry))
-        todo = [self.proc.pid]
-        while todo:
-            pid = todo.pop()
-            try:
-                with open(f"/proc/{pid}/comm") as f:
-                    if f.read().strip() == name:
-                        return pid
-            except OSError:
-                pass
-            todo += children.get(pid, [])
-        return None
+        return descendant_pid(self.proc.pid, name)
 
     def wait(self, timeout=30.0):
         self.status = self.proc.wait(timeout=timeout)

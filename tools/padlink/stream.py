@@ -136,6 +136,15 @@ class StreamDecoder:
                 items.append(item)
         return items
 
+    def flush(self, arrival=0.0):
+        """What is held of an unfinished item, given up as junk (None when
+        nothing is held): its sender stopped in the middle of it."""
+        if not self.buf:
+            return None
+        junk = Junk(bytes(self.buf), arrival)
+        self.buf.clear()
+        return junk
+
     def _next(self, arrival):
         buf = self.buf
         if buf[:1] == b"{":

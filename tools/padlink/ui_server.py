@@ -1,37 +1,43 @@
 # SPDX-License-Identifier: MIT
 # SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 """The live tuning page's server: static page files, the charting library
-from the distribution, one WebSocket per page, and the link to padprobe.
+from the distribution, one WebSocket per page, and padprobe behind them.
 
-One page at a time controls the link (the first to connect; the next in
-line when it goes); the others watch, read-only. Every page gets the same
-batched updates, the state of the forms and the log of requests and answers.
+The server holds the controller's state as last read back (ui_device) and
+every page only shows it: each gets the same batched updates, the state
+and the log of requests and answers. One page at a time controls the link
+(ui_control); every message a page sends is checked first (ui_input).
 """
 import asyncio
 import collections
-import io
 import json
 import os
+import tempfile
 import time
 
-from aiohttp import WSMsgType, web
+from aiohttp import WSCloseCode, WSMsgType, web
 
-from . import analysis, forms, record, ui_guard
+from . import forms, record, ui_guard, ui_input
 from .batches import Batcher
 from .cli import CHANNELS
-from .link import LinkError
-from .ui_link import UiLink
+from .ui_control import Control
+from .ui_device import Device
+from .ui_recording import Rec, Recording
+from .ui_snr import WINDOW_MAX_S, SnrWindows
+from .ui_state import Level, Monitor, place_of_channel
 
 PAGE_DIR = os.path.join(os.path.dirname(os.path.realpath(__file__)), "ui")
 DYGRAPHS_DIR = "/usr/share/javascript/dygraphs"
-PAGE_FILES = {"index.html", "page.js", "page.css"}
+PAGE_FILES = {"index.html", "page.js", "page.css", "charts.js"}
 LIBRARY_FILES = {"dygraph.min.js", "dygraph.min.css"}
 BATCH_INTERVAL_S = 0.05
 LOG_KEPT = 500
-# A recording stops here rather than fill the memory: at samp_int 1 this is
-# over eight minutes of all nine channels.
-RECORDING_MAX_FRAMES = 500_000
-SNR_WINDOW_MAX_S = 60
+MAX_PAGES = 16
+# aiohttp closes a socket whose message exceeds this; below it, but over
+# the input's own limit, the page gets a one-line refusal instead.
+SOCKET_MESSAGE_MAX = 1024 * 1024
+DOWNLOAD_CHUNK = 256 * 1024
+STALL_PERIOD_S = 0.02
 # Scripts only from this server: no page text or answer can run as code.
 # The charting library adds a style element of its own, hence inline styles.
 CSP = (
@@ -39,13 +45,20 @@ CSP = (
     "img-src 'self' data:; "
     "connect-src 'self'; frame-ancestors 'none'; base-uri 'none'; form-action 'none'"
 )
+# Operations that change settings a recording's header names.
+SETTING_OPS = {"config", "config_ch", "tune", "reset"}
+# Operations a watching page may send.
+WATCHER_OPS = {"ask_control"}
 
 
 class Outbox:
     """What one page is still to get, sent in order by a task of its own, so
     a slow page holds up nobody else. A page that falls behind loses chart
-    batches (a new one replaces one still waiting: the counts in it are
-    totals), never a state, a log line or a result."""
+    batches and states that a newer one makes old (the newer one drops the
+    one still waiting and joins the end: a batch's counts are totals, a
+    state is whole), never a log line, a role or a refusal."""
+
+    REPLACEABLE = ("batch", "state")
 
     def __init__(self, ws):
         self.ws = ws
@@ -54,10 +67,13 @@ class Outbox:
         self.task = asyncio.create_task(self._run())
 
     def put(self, message):
-        if message.get("kind") == "batch" and self.items and self.items[-1]["kind"] == "batch":
-            self.items[-1] = message
-        else:
-            self.items.append(message)
+        kind = message.get("kind")
+        if kind in self.REPLACEABLE:
+            for waiting in self.items:
+                if waiting["kind"] == kind:
+                    self.items.remove(waiting)
+                    break
+        self.items.append(message)
         self.wake.set()
 
     async def _run(self):
@@ -74,34 +90,146 @@ class Outbox:
         self.task.cancel()
 
 
+class Page:
+    def __init__(self, ws):
+        self.ws = ws
+        self.outbox = Outbox(ws)
+
+
+class StallMeter:
+    """How long the event loop was kept from its tasks: a sleeper's
+    lateness, and the CPU time the loop's thread used meanwhile. A long
+    callback shows in both; a process left waiting for a CPU by a loaded
+    machine shows in the lateness only. Worst since start, and of the last
+    ten seconds."""
+
+    def __init__(self):
+        self.worst = (0.0, 0.0)  # (late, busy) of the latest interval
+        self.worst_busy = 0.0
+        self.recent = collections.deque()  # (time, late, busy) over 5 ms
+
+    async def run(self):
+        loop = asyncio.get_running_loop()
+        while True:
+            before, cpu = loop.time(), time.thread_time()
+            await asyncio.sleep(STALL_PERIOD_S)
+            late = loop.time() - before - STALL_PERIOD_S
+            busy = time.thread_time() - cpu
+            self.worst = max(self.worst, (late, busy))
+            self.worst_busy = max(self.worst_busy, busy)
+            now = time.monotonic()
+            if late > 0.005 or busy > 0.005:
+                self.recent.append((now, late, busy))
+            while self.recent and self.recent[0][0] < now - 10:
+                self.recent.popleft()
+
+    def to_json(self):
+        recent = max((late for _, late, _ in self.recent), default=0.0)
+        recent_busy = max((busy for _, _, busy in self.recent), default=0.0)
+        return {
+            "recent_ms": round(1000 * recent, 1),
+            "recent_busy_ms": round(1000 * recent_busy, 1),
+            "worst_ms": round(1000 * self.worst[0], 1),
+            "worst_busy_ms": round(1000 * self.worst_busy, 1),
+        }
+
+
 class UiServer:
-    def __init__(self, link, host, port, tune_timeout=120.0, request_timeout=10.0):
-        self.link = link  # a greeted padlink.link.Link
+    def __init__(
+        self,
+        link,
+        host,
+        port,
+        names=(),
+        token=None,
+        record_dir=None,
+        padprobe_log=None,
+        request_timeout=3.0,
+        tune_timeout=120.0,
+    ):
+        """`link`: a greeted padlink.link.Link. `names`: host names the
+        server also answers to (--host). `token`: what a page from beyond
+        this machine must present (None on loopback)."""
         self.host = host
         self.port = port
-        self.allowed = ui_guard.allowed_hosts(host, port)
-        self.tune_timeout = tune_timeout
-        self.request_timeout = request_timeout
+        self.names = tuple(names)
+        self.allowed = ui_guard.allowed_names(host, self.names)
+        self.token = token
+        self.device = Device(
+            link, self, CHANNELS, request_timeout, tune_timeout, padprobe_log=padprobe_log
+        )
         self.batcher = Batcher()
-        self.pages = []  # WebSockets in the order they came; the first controls
-        self.outboxes = {}
-        self.tasks = set()  # operations under way
+        self.control = Control()
+        self.pages = {}  # ws -> Page
+        self.tasks = set()
         self.log = []
-        self.common = None
-        self.channels = {}
-        self.tunes = {}
-        self.monitor = {"running": False, "samp_int": 10, "channels": list(range(CHANNELS))}
-        self.recording = None  # frames while recording
-        self.recorded = []
-        self.recording_full = False
-        self.windows = {}  # "untouched"/"touched" -> frames
-        self.capture = None  # (name, frames) while an SNR window is taken
-        self.snr = []
         self.started = time.time()
-        self.ui_link = None
+        self.recording = Recording(record_dir or default_record_dir())
+        self.settling = False  # a start's settings are still being read back
+        self.snr = SnrWindows()
+        self.stalls = StallMeter()
+        self.dirty = True
         self.stopping = asyncio.Event()
 
-    # --- the web side ---------------------------------------------------
+    # --- what the device tells -------------------------------------------------
+
+    def state_changed(self):
+        self.dirty = True
+
+    def note(self, direction, text):
+        entry = {"time": round(time.time() - self.started, 3), "dir": direction, "text": text}
+        self.log.append(entry)
+        del self.log[:-LOG_KEPT]
+        self.broadcast({"kind": "log", "entry": entry})
+
+    def frame(self, frame):
+        self.batcher.add(frame)
+        self.snr.add(frame)
+        if self.recording.state == Rec.ARMED:
+            if self.settling:
+                self.recording.hold(frame)
+                return
+            self._begin_recording()
+        if self.recording.state == Rec.WRITING:
+            self._recording_ended(self.recording.add(frame))
+
+    def junk(self, count):
+        self.batcher.junk_bytes += count
+
+    def monitor_starting(self, samp_int):
+        self.batcher.restart(samp_int)
+        self.settling = True
+
+    def monitor_started(self, samp_int, watched):
+        if self.recording.state == Rec.WRITING:
+            self.recording.end()
+            self.recording.arm()
+            self.device.act("record", Level.OK, "a new start: the recording goes on in a new file")
+        self.broadcast({"kind": "restart", "channels": watched, "samp_int": samp_int})
+
+    def restarted(self):
+        self.batcher.restart()
+        if self.snr.capture is not None:
+            self.snr.abandon()
+
+    # --- the recording ------------------------------------------------------------
+
+    def _begin_recording(self):
+        state = self.device.state
+        settings = forms_settings(state)
+        failed = self.recording.begin(state.watched, settings)
+        if failed:
+            self.device.act("record", Level.ERROR, failed)
+        else:
+            began = time.strftime("%H:%M:%S", time.localtime(self.recording.started))
+            self.device.act("record", Level.OK, f"writing since {began}")
+
+    def _recording_ended(self, why):
+        if why:
+            self.note("!", why)
+            self.device.act("record", Level.ERROR, why)
+
+    # --- the web side -------------------------------------------------------------
 
     def app(self):
         app = web.Application(middlewares=[self._guard])
@@ -114,12 +242,36 @@ class UiServer:
 
     @web.middleware
     async def _guard(self, request, handler):
-        if not ui_guard.host_allowed(request.host, self.allowed):
-            return web.Response(status=421, text="not served under this name\n")
+        if not ui_guard.host_allowed(request.host, self.allowed, self.port):
+            return web.Response(status=421, text="padhost is not served under this name\n")
+        if self.token is not None:
+            cookie = request.cookies.get(ui_guard.cookie_name(self.port))
+            given = request.query.get("token")
+            if request.path == "/" and given is not None:
+                if not ui_guard.token_matches(given, self.token):
+                    return web.Response(status=403, text="padhost: wrong token\n")
+                # The token leaves the address bar (and the history) at
+                # once; the cookie carries it from now on.
+                response = web.Response(status=303, headers={"Location": "/"})
+                response.set_cookie(
+                    ui_guard.cookie_name(self.port),
+                    self.token,
+                    httponly=True,
+                    samesite="Strict",
+                    path="/",
+                )
+                return response
+            if not ui_guard.token_matches(cookie, self.token):
+                return web.Response(
+                    status=403,
+                    text="padhost: open the address padhost printed when it started "
+                    "(it carries the token)\n",
+                )
         response = await handler(request)
         response.headers["Content-Security-Policy"] = CSP
         response.headers["X-Content-Type-Options"] = "nosniff"
         response.headers["Cache-Control"] = "no-store"
+        response.headers["Referrer-Policy"] = "no-referrer"
         return response
 
     async def _index(self, request):
@@ -141,55 +293,75 @@ class UiServer:
         return web.FileResponse(path)
 
     async def _recording_csv(self, request):
-        out = io.StringIO()
-        record.write_rows(out, self.recorded)
-        return web.Response(
-            text=out.getvalue(),
-            content_type="text/csv",
-            headers={"Content-Disposition": 'attachment; filename="padhost-recording.csv"'},
+        """The newest recording as written so far, in whole rows: its size
+        is taken once, so rows written during the download are not in it."""
+        snapshot = self.recording.snapshot()
+        if snapshot is None:
+            return web.Response(status=404, text="nothing recorded yet\n")
+        path, size = snapshot
+        response = web.StreamResponse(
+            headers={
+                "Content-Type": "text/csv",
+                "Content-Disposition": f'attachment; filename="{os.path.basename(path)}"',
+                "Content-Length": str(size),
+            }
         )
+        await response.prepare(request)
+        with open(path, "rb") as recorded:
+            left = size
+            while left > 0:
+                chunk = recorded.read(min(DOWNLOAD_CHUNK, left))
+                if not chunk:
+                    break
+                left -= len(chunk)
+                await response.write(chunk)
+        await response.write_eof()
+        return response
 
     async def _socket(self, request):
-        if not ui_guard.origin_allowed(request.headers.get("Origin"), request.host, self.allowed):
+        if not ui_guard.origin_allowed(
+            request.headers.get("Origin"), request.host, self.allowed, self.port
+        ):
             return web.Response(status=403, text="WebSocket from another origin refused\n")
-        ws = web.WebSocketResponse(heartbeat=30)
+        ws = web.WebSocketResponse(heartbeat=30, max_msg_size=SOCKET_MESSAGE_MAX)
         await ws.prepare(request)
-        self.pages.append(ws)
-        self.outboxes[ws] = Outbox(ws)
+        if len(self.pages) >= MAX_PAGES:
+            text = f"padhost serves at most {MAX_PAGES} pages at once: close one, then reload"
+            await ws.send_str(json.dumps({"kind": "full", "text": text}))
+            await ws.close(code=WSCloseCode.TRY_AGAIN_LATER, message=b"too many pages")
+            return ws
+        page = Page(ws)
+        self.pages[ws] = page
+        self.control.join(page, request.query.get("control"))
         try:
-            self._send(ws, self.hello(ws))
+            self._send(page, self.hello(page))
+            self._roles()
             async for message in ws:
-                if message.type != WSMsgType.TEXT:
-                    continue
-                try:
-                    op = json.loads(message.data)
-                except ValueError:
-                    continue
-                if isinstance(op, dict):
-                    task = asyncio.create_task(self._serve_op(ws, op))
-                    self.tasks.add(task)
-                    task.add_done_callback(self.tasks.discard)
+                if message.type == WSMsgType.TEXT:
+                    self._take(page, message.data)
+                elif message.type == WSMsgType.BINARY:
+                    self._send(page, refused("refused: only text messages are taken"))
         finally:
-            was_controller = self.pages and self.pages[0] is ws
-            self.pages.remove(ws)
-            self.outboxes.pop(ws).close()
-            if was_controller and self.pages:
-                self._send(self.pages[0], self.role(self.pages[0]))
+            del self.pages[ws]
+            page.outbox.close()
+            self.control.leave(page)
+            self._roles()
         return ws
 
-    def role(self, ws):
-        controls = bool(self.pages) and self.pages[0] is ws
-        return {
-            "kind": "role",
-            "controls": controls,
-            "text": (
-                "this page controls the link"
-                if controls
-                else "read-only: another page controls the link"
-            ),
-        }
+    def _take(self, page, text):
+        try:
+            op = ui_input.parse(text)
+        except ui_input.Refused as err:
+            self._send(page, refused(str(err)))
+            return
+        if op["op"] not in WATCHER_OPS and not self.control.controls(page):
+            self._send(page, refused("refused: read-only, another page controls the link"))
+            return
+        task = asyncio.create_task(self._serve_op(page, op))
+        self.tasks.add(task)
+        task.add_done_callback(self.tasks.discard)
 
-    def hello(self, ws):
+    def hello(self, page):
         return {
             "kind": "hello",
             "channels": CHANNELS,
@@ -197,260 +369,238 @@ class UiServer:
                 {"type": t, "member": m, "attribute": a, "limit": limit}
                 for t, m, a, limit in forms.RANGE_RULES
             ],
-            "role": self.role(ws),
+            "limits": {"snr_seconds": WINDOW_MAX_S, "pages": MAX_PAGES},
+            "role": self.control.role(page),
             "state": self.state(),
             "log": self.log[-LOG_KEPT:],
         }
 
     def state(self):
-        return {
-            "kind": "state",
-            "common": self.common,
-            "channels": {str(ch): v for ch, v in sorted(self.channels.items())},
-            "tunes": {str(ch): v for ch, v in sorted(self.tunes.items())},
-            "monitor": self.monitor,
-            "recording": self.recording is not None,
-            "recorded": len(self.recorded) if self.recording is None else len(self.recording),
-            "recording_full": self.recording_full,
-            "windows": {name: len(frames) for name, frames in self.windows.items()},
-            "capturing": self.capture[0] if self.capture else None,
-            "snr": self.snr,
-        }
+        message = self.device.state.to_json()
+        message["link"] = self.device.health.to_json(time.time())
+        message["recording"] = self.recording.to_json()
+        message["snr"] = self.snr.to_json()
+        return message
 
-    def _send(self, ws, message):
-        outbox = self.outboxes.get(ws)
-        if outbox is not None:
-            outbox.put(message)
+    def _send(self, page, message):
+        page.outbox.put(message)
 
     def broadcast(self, message):
-        for ws in self.pages:
-            self._send(ws, message)
+        for page in self.pages.values():
+            self._send(page, message)
 
-    def broadcast_state(self):
-        self.broadcast(self.state())
+    def _roles(self):
+        for page in self.pages.values():
+            self._send(page, self.control.role(page))
 
-    def note(self, direction, text):
-        entry = {"time": round(time.time() - self.started, 3), "dir": direction, "text": text}
-        self.log.append(entry)
-        del self.log[:-LOG_KEPT]
-        self.broadcast({"kind": "log", "entry": entry})
+    # --- operations -----------------------------------------------------------------
 
-    # --- requests -------------------------------------------------------
-
-    async def ask(self, request, timeout=None):
-        """One request and its answer, both logged; None after a failure."""
-        text = json.dumps(request)
-        self.note(">", text)
-        for warning in forms.range_warnings(request):
-            self.note("!", warning)
+    async def _serve_op(self, page, op):
+        name = op["op"]
+        place = place_of(op)
         try:
-            answer = await self.ui_link.request(request, timeout or self.request_timeout)
-        except (LinkError, OSError) as err:
-            self.note("!", f"{request['type']}: {err}")
-            return None
-        # cJSON lays answers out over many lines; the log keeps one a line.
-        shown = answer.raw.decode(errors="replace")
-        self.note("<", shown if answer.obj is None else json.dumps(answer.obj))
-        if not isinstance(answer.obj, dict) or answer.obj.get("type") == "error":
-            self.note("!", f"{request['type']}: padprobe answered with an error")
-            return None
-        return answer.obj
-
-    async def query(self):
-        answer = await self.ask({"type": "query"})
-        if answer is not None:
-            self.common = {m: answer.get(m) for m in forms.COMMON_MEMBERS}
-            self.common["chip_name"] = answer.get("chip_name")
-            self.common["status"] = answer.get("status")
-            self.monitor["running"] = answer.get("status") == "busy"
-        return answer
-
-    async def query_ch(self, ch):
-        answer = await self.ask(forms.query_ch_request(ch))
-        if answer is not None:
-            self.channels[ch] = {m: answer.get(m) for m in forms.CHANNEL_MEMBERS}
-        return answer
-
-    async def refresh(self):
-        # Without an answer to "query" nine more time-outs would tell nothing new.
-        if await self.query() is None:
-            self.broadcast_state()
-            return
-        for ch in range(CHANNELS):
-            await self.query_ch(ch)
-        self.broadcast_state()
-
-    async def _serve_op(self, ws, op):
-        name = op.get("op")
-        result = {"kind": "result", "op": name, "ok": False, "text": ""}
-        if ws not in self.pages:
-            return
-        if self.pages[0] is not ws:
-            result["text"] = "read-only: another page controls the link"
-        else:
-            try:
-                handler = getattr(self, f"op_{name}", None) if isinstance(name, str) else None
-                if handler is None:
-                    raise forms.FormError(f"unknown operation {str(name)[:20]!r}")
-                result["ok"], result["text"] = await handler(op)
-            except forms.FormError as err:
-                result["text"] = str(err)
-            except Exception as err:  # a fault here must reach the page, not vanish in a task
-                result["text"] = f"internal error: {err!r}"
-                self.note("!", f"{name}: {result['text']}")
-            self.broadcast_state()
-        if "ch" in op:
-            result["ch"] = op["ch"]
-        self._send(ws, result)
-
-    async def op_refresh(self, op):
-        await self.refresh()
-        return True, "read back"
-
-    async def op_query(self, op):
-        return (await self.query()) is not None, "query"
-
-    async def op_query_ch(self, op):
-        return (await self.query_ch(forms.channel(op.get("ch")))) is not None, "query_ch"
-
-    async def op_config(self, op):
-        request = forms.config_request(op.get("values"))
-        if await self.ask(request) is None:
-            return False, "config failed"
-        # Read back what the controller now holds.
-        await self.query()
-        return True, "applied"
-
-    async def op_config_ch(self, op):
-        values = dict(op.get("values") or {}, ch=op.get("ch"))
-        request = forms.config_ch_request(values)
-        if await self.ask(request) is None:
-            return False, "config_ch failed"
-        await self.query_ch(request["ch"])
-        return True, "applied"
-
-    async def op_tune(self, op):
-        request = forms.tune_request(op.get("ch"))
-        ch = request["ch"]
-        self.tunes[ch] = f"ch{ch}: tuning..."
-        self.broadcast_state()
-        answer = await self.ask(request, self.tune_timeout)
-        self.tunes[ch] = (
-            f"ch{ch}: no answer to the tune" if answer is None else forms.explain_tune(answer)
-        )
-        await self.query_ch(ch)
-        return answer is not None, self.tunes[ch]
-
-    async def op_start(self, op):
-        request = forms.monitor_start_request(op)
-        channels = [ch for ch in range(CHANNELS) if request[f"ch{ch}"]]
-        self.batcher.restart()
-        if await self.ask(request) is None:
-            return False, "start failed"
-        self.monitor = {"running": True, "samp_int": request["samp_int"], "channels": channels}
-        self.broadcast({"kind": "restart", "channels": channels})
-        return True, "started"
-
-    async def op_stop(self, op):
-        if await self.ask({"type": "stop"}) is None:
-            return False, "stop failed"
-        self.monitor["running"] = False
-        return True, "stopped"
-
-    async def op_record(self, op):
-        if op.get("on"):
-            self.recording = []
-            self.recording_full = False
-            return True, "recording"
-        if self.recording is not None:
-            self.recorded, self.recording = self.recording, None
-        return True, f"{len(self.recorded)} frames recorded"
-
-    async def op_snr(self, op):
-        window = op.get("window")
-        if window not in ("untouched", "touched"):
-            raise forms.FormError('"window": untouched or touched')
-        seconds = forms.integer("seconds", op.get("seconds"), 1, SNR_WINDOW_MAX_S)
-        if not self.monitor["running"]:
-            raise forms.FormError("start the monitor first")
-        if self.capture is not None:
-            raise forms.FormError(f"the {self.capture[0]} window is being taken")
-        self.capture = (window, [])
-        self.broadcast_state()
-        try:
-            await asyncio.sleep(seconds)
-        finally:
-            self.windows[window] = self.capture[1]
-            self.capture = None
-        thresholds = {ch: v.get("diff_th", 100) for ch, v in self.channels.items()}
-        reports = analysis.window_reports(
-            self.windows.get("untouched", []), self.windows.get("touched", []), thresholds
-        )
-        self.snr = [
-            {
-                "ch": r.channel,
-                "noise": r.noise_pp,
-                "signal": round(r.signal, 1) if r.touched else None,
-                "touched": r.touched,
-                "snr": None if r.snr is None else round(r.snr, 1),
-                "line": r.line(),
-            }
-            for r in reports
-        ]
-        return True, f"{window} window: {len(self.windows[window])} frames"
-
-    # --- frames ---------------------------------------------------------
-
-    def on_frame(self, frame):
-        self.batcher.add(frame)
-        if self.recording is not None:
-            if len(self.recording) < RECORDING_MAX_FRAMES:
-                self.recording.append(frame)
-            elif not self.recording_full:
-                self.recording_full = True
-                self.note(
-                    "!", f"recording full at {RECORDING_MAX_FRAMES} frames; later ones dropped"
+            await getattr(self, f"op_{name}")(page, op)
+            if name in SETTING_OPS and self.recording.state == Rec.WRITING:
+                self.device.act(
+                    "record",
+                    Level.WARN,
+                    f"settings changed at {time.strftime('%H:%M:%S')} ({name}): "
+                    "the file's header holds those of its start",
                 )
-        if self.capture is not None:
-            self.capture[1].append(frame)
+        except forms.FormError as err:
+            self.device.act(place, Level.ERROR, f"{name}: {err}")
+        except Exception as err:  # a fault here must reach the page, not vanish in a task
+            text = f"{name}: internal error: {err!r}"
+            self.note("!", text)
+            self.device.act(place, Level.ERROR, text)
 
-    def on_event(self, kind, detail):
-        if kind == "junk":
-            self.batcher.junk_bytes += detail
+    async def op_refresh(self, page, op):
+        await self.device.run(self.device.do_refresh())
+
+    async def op_query(self, page, op):
+        await self.device.run(self.device.do_query())
+
+    async def op_query_ch(self, page, op):
+        ch = forms.channel(op["ch"])
+        await self.device.run(self.device.do_query_ch(ch))
+
+    async def op_config(self, page, op):
+        forms.config_request(op["values"])  # refused before waiting for a turn
+        await self.device.run(self.device.do_config(op["values"]))
+
+    async def op_config_ch(self, page, op):
+        ch = forms.channel(op["ch"])
+        forms.config_ch_request(dict(op["values"], ch=ch))
+        await self.device.run(self.device.do_config_ch(ch, op["values"]))
+
+    async def op_tune(self, page, op):
+        ch = forms.channel(op["ch"])
+        await self.device.run(self.device.do_tune(ch))
+
+    async def op_start(self, page, op):
+        forms.monitor_start_request(op)
+        try:
+            await self.device.run(self.device.do_start(op["samp_int"], op["channels"]))
+        finally:
+            self.settling = False
+            if self.recording.state == Rec.ARMED and self.recording.held:
+                self._begin_recording()
+
+    async def op_stop(self, page, op):
+        await self.device.run(self.device.do_stop())
+
+    async def op_reset(self, page, op):
+        await self.device.run(self.device.do_reset())
+
+    async def op_record(self, page, op):
+        if op["on"]:
+            if self.recording.state != Rec.OFF:
+                return
+            self.recording.arm()
+            words = "armed: writing begins with the next frame"
+            if self.device.state.monitor != Monitor.RUNNING:
+                words = "armed: writing begins with the first frame after Start"
+            self.device.act("record", Level.OK, words)
         else:
-            self.note("!", detail)
+            self.recording.end()
+            if self.recording.path is None:
+                self.device.act("record", Level.OK, "not recording")
+            else:
+                self.device.act(
+                    "record",
+                    Level.OK,
+                    f"recorded {self.recording.frames} frames to {self.recording.path}",
+                )
+
+    async def op_snr(self, page, op):
+        window = op["window"]
+        seconds = forms.integer("seconds", op["seconds"], 1, WINDOW_MAX_S)
+        state = self.device.state
+        if state.monitor != Monitor.RUNNING:
+            raise forms.FormError("start the monitor first")
+        if self.snr.capture is not None:
+            raise forms.FormError(f"the {self.snr.capture['name']} window is being taken")
+        self.snr.begin(window, seconds, state.samp_int)
+        self.device.act("snr", Level.BUSY, f"taking the {window} window ({seconds} s)")
+        await asyncio.sleep(seconds)
+        if self.snr.capture is None:
+            self.device.act(
+                "snr", Level.ERROR, f"the {window} window was abandoned: padprobe restarted"
+            )
+            return
+        thresholds = {
+            ch: v.get("diff_th") for ch, v in state.channels.items() if v.get("diff_th") is not None
+        }
+        frames = self.snr.finish(thresholds)
+        level = Level.OK if frames else Level.WARN
+        self.device.act("snr", level, f"{window} window taken: {frames} frames in {seconds} s")
+
+    async def op_ask_control(self, page, op):
+        if self.control.ask_for(page):
+            self._roles()
+
+    async def op_answer_control(self, page, op):
+        if self.control.answer(page, op["hand_over"]):
+            self._roles()
+
+    # --- the periodic work --------------------------------------------------------
 
     async def batches(self):
+        last_roles = 0.0
+        last_flush = 0.0
         while True:
             await asyncio.sleep(BATCH_INTERVAL_S)
-            batch = self.batcher.take(time.time())
-            if batch is not None and self.pages:
+            now = time.time()
+            changed = self.control.tick()
+            # While control may pass, the pages count down once a second.
+            counting = self.control.ask is not None or self.control.reserved_until is not None
+            if changed or (counting and now - last_roles >= 1.0):
+                last_roles = now
+                self._roles()
+            if now - last_flush >= 1.0:
+                last_flush = now
+                self.recording.flush()
+            if self.dirty:
+                self.dirty = False
+                self.broadcast(self.state())
+            batch = self.batcher.take(now)
+            if batch is None:
+                batch = {"kind": "batch", "sent": now, "count": 0, "points": [], "peak_diff": {}}
+                batch["health"] = self.batcher.health(now)
+            batch["health"]["rate"] = self.device.health.rate(now)
+            batch["health"]["recorded"] = self.recording.frames
+            batch["health"]["stall"] = self.stalls.to_json()
+            if self.pages:
                 self.broadcast(batch)
 
-    # --- life -----------------------------------------------------------
+    # --- life ---------------------------------------------------------------------
+
+    def spawn(self, coroutine):
+        task = asyncio.create_task(coroutine)
+        self.tasks.add(task)
+        task.add_done_callback(self.tasks.discard)
+        return task
 
     async def run(self, announce):
-        self.ui_link = UiLink(self.link, self.on_frame, self.on_event)
-        self.ui_link.start()
+        self.device.start()
         runner = web.AppRunner(self.app(), access_log=None, handle_signals=False)
         await runner.setup()
         site = web.TCPSite(runner, self.host, self.port)
         await site.start()
         self.port = runner.addresses[0][1]
-        self.allowed = ui_guard.allowed_hosts(self.host, self.port)
-        announce(f"http://{ui_guard.url_host(self.host)}:{self.port}/")
-        batches = asyncio.create_task(self.batches())
+        announce(self.port)
+        background = [
+            asyncio.create_task(self.batches()),
+            asyncio.create_task(self.device.watch()),
+            asyncio.create_task(self.stalls.run()),
+        ]
         try:
-            await self.refresh()
             await self.stopping.wait()
         finally:
-            batches.cancel()
-            for task in list(self.tasks):
+            for task in background + list(self.tasks):
                 task.cancel()
-            if self.monitor["running"]:
+            self.device.stop_tasks()
+            if self.device.state.monitor != Monitor.STOPPED:
                 # Leave the board quiet: nobody watches the stream any more.
-                await self.ask({"type": "stop"}, timeout=2.0)
+                await self.device.ask({"type": "stop"}, timeout=2.0)
+            self.recording.end()
             for ws in list(self.pages):
                 await ws.close()
             await runner.cleanup()
-            self.ui_link.close()
+            self.device.close()
+
+
+def refused(text):
+    return {"kind": "refused", "text": text}
+
+
+def place_of(op):
+    """Where the page shows the status of an operation."""
+    name = op["op"]
+    if name in ("query_ch", "config_ch", "tune"):
+        try:
+            return place_of_channel(forms.channel(op["ch"]))
+        except forms.FormError:
+            return "channels"
+    return {
+        "start": "monitor",
+        "stop": "monitor",
+        "reset": "controller",
+        "record": "record",
+        "snr": "snr",
+    }.get(name, "common")
+
+
+def forms_settings(state):
+    """The settings in force, for a recording's header."""
+    return record.settings_lines(
+        state.samp_int,
+        state.watched,
+        common=state.common,
+        channel_settings={ch: state.channels.get(ch) for ch in state.watched},
+        started=time.time(),
+    )
+
+
+def default_record_dir():
+    return os.path.join(tempfile.gettempdir(), f"padhost-recordings-{os.getuid()}")

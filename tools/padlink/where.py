@@ -26,12 +26,13 @@ def add_link_options(parser):
     )
 
 
-def open_link(options):
+def open_link(options, **board_settings):
     """The link the options name, and the simulated board behind it (None
-    for a real port; the caller stops it when done)."""
+    for a real port; the caller stops it when done). `board_settings` go
+    to the simulated board."""
     if not options.sim:
         return Link(SerialTransport(options.port)), None
     from .simboard import SimulatedBoard
 
-    board = SimulatedBoard(options.state, options.board_option).start()
+    board = SimulatedBoard(options.state, options.board_option, **board_settings).start()
     return board.link, board

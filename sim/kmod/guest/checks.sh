@@ -118,6 +118,9 @@ touch_checks() {
   check "get keeps ch_num" "$(ask get chx_mbias:0) $(attr chx_config/ch_num)" "20 8"
   check "key needs a channel" "$(ask get chx_mbias)" "error: bad key chx_mbias (name, or name:CH for chx_)"
   check "bad errno" "$(ask fail-read chx_mbias EFOO)" "error: unknown errno EFOO"
+  check "kernel-internal errno" "$(ask fail-read chx_mbias 512)" "error: unknown errno 512"
+  check "highest errno" "$(ask fail-write chx_mbias 511) $(write chx_config/chx_mbias 1)" "ok errno 511"
+  control restore chx_mbias
 
   write chx_config/ch_num 0 >/dev/null
   control touch 0 500 1500
@@ -195,6 +198,8 @@ otp_checks() {
   check "fail_read" "$(cat "$OR/fail_read") $(probe pread "$R" 0 1)" "EIO EIO"
   echo 0 >"$OR/fail_read"
   check "bad errno" "$(probe write "$OR/fail_write" EFOO)" EINVAL
+  check "kernel-internal errnos" "$(probe write "$OR/fail_write" 512) $(probe write "$OR/fail_read" 529) \
+$(probe write "$OR/fail_read" 4095) $(cat "$OR/fail_write" "$OR/fail_read" | tr '\n' ' ')" "EINVAL EINVAL EINVAL none none "
   check "calls" "$(tail -n 3 "$OR/calls" | tr '\n' ';')" "write 32 1 EBUSY;read 32 1 ok;read 0 1 EIO;"
   echo >"$OR/calls"
   check "calls emptied" "$(cat "$OR/calls")" ""
@@ -238,6 +243,8 @@ console_checks() {
   check "records after reset" "$(wc -c <"$K/records")" 516
   check "fail_all 2" "$(probe write "$K/fail_all" 2)" EINVAL
   check "fail call 0" "$(probe write "$K/fail_calls" 0)" EINVAL
+  check "kernel-internal errno" "$(probe write "$K/errno" 512) $(probe write "$K/errno" 4095) $(cat "$K/errno")" \
+    "EINVAL EINVAL ETIMEDOUT"
 }
 
 # Writers, readers and a file coming and going at once: no deadlock, no
@@ -270,6 +277,133 @@ stress_checks() {
   check "after the stress" "$(names "$D/chx_config" | wc -w)" 9
 }
 
+PD=/sys/bus/platform/devices
+PDRV=/sys/bus/platform/drivers
+# error TEXT: the errno text of a failed shell redirection or cat, alone.
+error() { sed 's/.*: //'; }
+
+# Unbind and bind again with every kind of file open: an open file of the
+# unbound device answers ENODEV (debugfs' own EIO for a control), never
+# reaches freed state, and the device comes back fresh.
+lifecycle_checks() {
+  R=/sys/bus/nvmem/devices/otp_raw0/nvmem
+  exec 5<>/dev/console-ctrl 6</sys/kernel/debug/board_console/calls 7<>"$R" \
+    8</sys/kernel/debug/board_otp/otp_raw0/image 9</sys/kernel/debug/board_otp/otp_raw0/fail_read
+  check "console open" "$(probe ioctl '&5' 0 ver)" "ok 0"
+  echo board-console >"$PDRV/board-console/unbind"
+  echo board-otp >"$PDRV/board-otp/unbind"
+  check "console unbound" "$(probe ioctl '&5' 0 ver) $(probe rw '&5')" "ENODEV read ENODEV write ENODEV"
+  check "console gone" "$(test -e /dev/console-ctrl || echo gone) $(test -e "$K" || echo gone)" "gone gone"
+  check "console control unbound" "$(cat <&6 2>&1 | error)" "Input/output error"
+  check "nvmem unbound" "$(probe pread '&7' 0 4) $(probe pwrite '&7' 0 ff)" "ENODEV ENODEV"
+  check "otp controls unbound" "$(cat <&8 2>&1 | error) $(cat <&9 2>&1 | error)" \
+    "Input/output error Input/output error"
+  echo board-console >"$PDRV/board-console/bind"
+  echo board-otp >"$PDRV/board-otp/bind"
+  check "console bound again" "$(probe ioctl "$C" 0 ver) $(tr '\n' ';' <"$K/calls")" "ok 0 1 0 0;"
+  check "old console file" "$(probe ioctl '&5' 0 ver)" ENODEV
+  check "otp bound again" "$(probe pread "$R" 16 2) $(cat "$OR/fail_write")" "ok 2 00 00 none"
+  check "old nvmem file" "$(probe pread '&7' 0 4)" ENODEV
+  exec 5<&- 6<&- 7<&- 8<&- 9<&-
+
+  exec 5<"$D/chx_config/chx_mbias" 6<>"$TC" 7<"$TW"
+  write chx_config/chx_mbias 9 >/dev/null
+  echo 42010000.padprobe >"$PDRV/board-touch/unbind"
+  check "touch unbound" "$(cat <&5 2>&1 | error) $(test -e "$D/chx_config" || echo gone)" "No such device gone"
+  check "touch control unbound" "$( (echo noise 0 >&6) 2>&1 | error) $(cat <&7 2>&1 | error)" \
+    "Input/output error Input/output error"
+  echo 42010000.padprobe >"$PDRV/board-touch/bind"
+  check "touch bound again" "$(attr chx_config/chx_mbias) $(names "$D/etc_config")" \
+    "20 etc_enable etc_factor etc_interval etc_step "
+  check "old attribute file" "$(cat <&5 2>&1 | error)" "No such device"
+  exec 5<&- 6<&- 7<&-
+  check "control after rebind" "$(ask get chx_mbias:0)" 20
+
+  # A probe that fails (a second device bound through driver_override)
+  # leaves nothing behind, and the driver's own device stays as it was.
+  echo board-otp >"$PDRV/board-otp/unbind"
+  echo board-touch >"$PD/board-otp/driver_override"
+  check "second touch device" "$(probe write "$PDRV/board-touch/bind" board-otp)" EBUSY
+  echo board-console >"$PD/board-otp/driver_override"
+  check "second console device" "$(probe write "$PDRV/board-console/bind" board-otp)" EBUSY
+  printf '\n' >"$PD/board-otp/driver_override"
+  echo board-otp >"$PDRV/board-otp/bind"
+  echo board-console >"$PDRV/board-console/unbind"
+  echo board-otp >"$PD/board-console/driver_override"
+  check "second otp device" "$(probe write "$PDRV/board-otp/bind" board-console)" EBUSY
+  printf '\n' >"$PD/board-console/driver_override"
+  echo board-console >"$PDRV/board-console/bind"
+  check "after failed probes" "$(ask get chx_mbias:0) $(probe ioctl "$C" 0 x) $(probe pread "$R" 0 1)" \
+    "20 ok 0 ok 1 00"
+  check "each driver its own device" "$(readlink "$PD/board-otp/driver") $(readlink "$PD/board-console/driver")" \
+    "../../../bus/platform/drivers/board-otp ../../../bus/platform/drivers/board-console"
+}
+
+# The strict profiles: word-wide OTP access and register-wide touch values.
+strict_checks() {
+  R=/sys/bus/nvmem/devices/otp_raw0/nvmem
+  rmmod board_otp
+  check "odd word size" "$(insmod /lib/board/board_otp.ko word_size=3 2>&1 | error)" "Invalid argument"
+  insmod /lib/board/board_otp.ko word_size=4 stride=4
+  check "whole words" "$(probe pwrite "$R" 8 a1b2c3d4) $(probe pread "$R" 8 4)" "ok 4 ok 4 a1 b2 c3 d4"
+  check "part of a word" "$(probe pwrite "$R" 12 a1b2) $(probe pread "$R" 12 2)" "EINVAL EINVAL"
+  check "off the stride" "$(probe pwrite "$R" 14 a1b2c3d4) $(probe pread "$R" 9 4)" "EINVAL EINVAL"
+  check "words and a part" "$(probe pwrite "$R" 16 0102030405) $(probe pread "$R" 16 8)" \
+    "ok 4 ok 8 01 02 03 04 00 00 00 00"
+  check "otp calls" "$(tr '\n' ';' <"$OR/calls")" "write 8 4 ok;read 8 4 ok;write 16 4 ok;read 16 8 ok;"
+  rmmod board_otp
+  insmod /lib/board/board_otp.ko
+
+  rmmod board_touch
+  insmod /lib/board/board_touch.ko strict=1
+  check "strict in range" "$(write common_config/sample_num 7) $(write chx_config/chx_abs_th 4095)" "ok 1 ok 4"
+  check "strict out of range" "$(write common_config/sample_num 8) $(write common_config/scan_interval -1) \
+$(write etc_config/etc_interval 128) $(write chx_config/chx_abs_th 4096)" "EINVAL EINVAL EINVAL EINVAL"
+  check "strict kept" "$(attr common_config/sample_num) $(attr chx_config/chx_abs_th)" "7 4095"
+  rmmod board_touch
+  insmod /lib/board/board_touch.ko
+  check "default mode" "$(write common_config/sample_num 8)" "ok 1"
+}
+
+# Load and unload again and again while programs use the devices as the
+# tools do; an rmmod may find a file open (EAGAIN) and is tried again.
+cycle_checks() {
+  R=/sys/bus/nvmem/devices/otp_raw0/nvmem
+  : >/tmp/cycling
+  (
+    while [ -e /tmp/cycling ]; do
+      probe ioctl "$C" 0 ver >/dev/null
+      probe pread "$R" 0 16 >/dev/null
+      probe pwrite /sys/bus/nvmem/devices/otp_map0/nvmem 0 01 >/dev/null
+    done
+  ) &
+  (
+    while [ -e /tmp/cycling ]; do
+      echo 3 >"$D/chx_config/ch_num" 2>/dev/null
+      cat "$D/chx_config/chx_ave_data" "$D/common_config/snr_noise" >/dev/null 2>&1
+      echo "touch 3 100 5" >"$TC" 2>/dev/null
+    done
+  ) &
+  cycles=0
+  i=0
+  while [ $i -lt 20 ]; do
+    for m in board_console board_otp board_touch; do
+      tries=0
+      until rmmod $m 2>/dev/null || [ $tries -ge 50 ]; do
+        tries=$((tries + 1))
+      done
+      insmod /lib/board/$m.ko || echo "selftest: insmod $m failed"
+    done
+    [ -c /dev/console-ctrl ] && [ -e "$R" ] && [ -d "$D/chx_config" ] && cycles=$((cycles + 1))
+    i=$((i + 1))
+  done
+  rm /tmp/cycling
+  wait
+  check "load cycles with users" "$cycles" 20
+  check "modules after the cycles" "$(cut -d ' ' -f 1 /proc/modules | sort | tr '\n' ' ')" \
+    "board_console board_otp board_touch "
+}
+
 unload_checks() {
   exec 4<"$D/chx_config/chx_mbias"
   check "rmmod" "$(rmmod board_touch && rmmod board_otp && rmmod board_console && echo unloaded)" \
@@ -286,6 +420,9 @@ touch_checks
 otp_checks
 console_checks
 stress_checks
+lifecycle_checks
+strict_checks
+cycle_checks
 unload_checks
 if dmesg | grep -q -E 'BUG|WARNING|Oops'; then
   failed=$((failed + 1))

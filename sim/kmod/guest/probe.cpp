@@ -11,7 +11,10 @@
 //                                   unreadable address, @fill 129 'z' bytes
 //   probe rw FILE                   read(2) then write(2) of one byte
 //
-// Each call prints "ok N" (N the call's result) or the errno's name. Built
+// FILE "&N" uses descriptor N, inherited from the shell (exec N<>FILE), as
+// it is: so a check can keep a file open across an unbind or an rmmod.
+// Each call prints "ok N" (N the call's result) or the errno's name ("errno
+// N" for a number without one). Built
 // with 64-bit file offsets, as the tools are.
 #include <array>
 #include <cerrno>
@@ -42,10 +45,21 @@ struct Fd {
 
 void print_result(long result, int err)
 {
-    if (result < 0)
-        std::printf("%s", strerrorname_np(err));
+    const char *name = strerrorname_np(err);
+    if (result < 0 && name != nullptr)
+        std::printf("%s", name);
+    else if (result < 0)
+        std::printf("errno %d", err);
     else
         std::printf("ok %ld", result);
+}
+
+// Opens @path, or for "&N" duplicates the inherited descriptor N.
+int open_file(const char *path, int flags)
+{
+    if (path[0] == '&')
+        return dup(static_cast<int>(std::strtol(path + 1, nullptr, 10)));
+    return open(path, flags);
 }
 
 int hex_digit(char c)
@@ -74,7 +88,7 @@ int run(int argc, char **argv)
     const std::string_view cmd = argv[1];
     const char *path = argv[2];
     if (cmd == "write" && argc == 4) {
-        const Fd f(open(path, O_WRONLY));
+        const Fd f(open_file(path, O_WRONLY));
         if (f.fd < 0) {
             print_result(-1, errno);
             return 0;
@@ -85,7 +99,7 @@ int run(int argc, char **argv)
         return 0;
     }
     if (cmd == "pread" && argc == 5) {
-        const Fd f(open(path, O_RDONLY));
+        const Fd f(open_file(path, O_RDONLY));
         if (f.fd < 0) {
             print_result(-1, errno);
             return 0;
@@ -99,7 +113,7 @@ int run(int argc, char **argv)
         return 0;
     }
     if (cmd == "pwrite" && (argc == 5 || argc == 6)) {
-        const Fd f(open(path, O_RDWR));
+        const Fd f(open_file(path, O_RDWR));
         if (f.fd < 0) {
             print_result(-1, errno);
             return 0;
@@ -116,7 +130,7 @@ int run(int argc, char **argv)
         return 0;
     }
     if (cmd == "ioctl" && argc == 5) {
-        const Fd f(open(path, O_RDWR));
+        const Fd f(open_file(path, O_RDWR));
         if (f.fd < 0) {
             print_result(-1, errno);
             return 0;
@@ -138,7 +152,7 @@ int run(int argc, char **argv)
         return 0;
     }
     if (cmd == "rw" && argc == 3) {
-        const Fd f(open(path, O_RDWR));
+        const Fd f(open_file(path, O_RDWR));
         if (f.fd < 0) {
             print_result(-1, errno);
             return 0;

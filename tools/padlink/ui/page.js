@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
 // SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
-// The live tuning page: one WebSocket to padhost, batched updates drawn
-// into two charts, tiles and the link's health; forms that become requests
-// on the server. Nothing here builds request text: the server does.
+// The live tuning page: one WebSocket to padhost. The server holds the
+// controller's state as last read back from padprobe; this page shows it,
+// with each action's status where the action was taken and every field the
+// controller refused or changed marked. Charts come from batched updates.
+// Nothing here builds request text: the server does.
 "use strict";
 
 const COMMON = [
@@ -14,19 +16,23 @@ const CHANNEL = ["enable", "mbias", "diff_th", "abs_th", "nn_th", "pn_th"];
 const COLOURS = ["#1f77b4", "#ff7f0e", "#2ca02c", "#d62728", "#9467bd",
                  "#8c564b", "#e377c2", "#7f7f7f", "#bcbd22"];
 const LOG_SHOWN = 500;
+const TOKEN_KEY = "padhost-control";
+const RECONNECT_MS = 2000;
+const FULL_RETRY_MS = 10000;
 
 const page = {
-  ws: null, controls: false, rules: [], channels: 9, state: null,
-  watched: [], shown: new Set([0, 1, 2, 3, 4, 5, 6, 7, 8]), paused: false,
-  t0: null, avgRows: [], diffRows: [], charts: null, thresholds: {},
-  forceFill: new Set(), undrawn: [], drawScheduled: false,
+  ws: null, controls: false, rules: [], channels: 9, state: null, paused: false,
+  charts: null, thresholds: {}, undrawn: [], drawScheduled: false,
+  // place -> {watch: the action's place, time: its time when asked}: the
+  // place's fields are filled from the read-back once that action is done.
+  pending: {}, capture: null, retryMs: RECONNECT_MS,
 };
 // Lag from a frame's arrival at the server to its point on the chart, in
 // milliseconds, for the benchmark: the newest and the oldest frame of each
-// drawn batch.
-// `transit` is from a batch's sending to its receipt, `draw` what drawing
-// both charts took.
+// drawn batch. `transit` is from a batch's sending to its receipt, `draw`
+// what drawing the charts took.
 window.padLag = { newest: [], oldest: [], transit: [], draw: [], batches: 0, drawn: 0 };
+window.padLast = null; // the newest batch's health, for the benchmark
 
 const $ = (id) => document.getElementById(id);
 
@@ -41,33 +47,27 @@ function send(op) {
   if (page.ws && page.ws.readyState === WebSocket.OPEN) page.ws.send(JSON.stringify(op));
 }
 
+// Fills `place` from the read-back that the action at `watch` ends with.
+function expect(place, watch) {
+  const action = page.state && page.state.actions[watch];
+  page.pending[place] = { watch, time: action ? action.time : null };
+}
+
 // --- building the page ---------------------------------------------------
 
 function build() {
-  const mon = $("monitor-channels"), show = $("show-channels"), tiles = $("tiles");
+  const mon = $("monitor-channels");
   for (let ch = 0; ch < page.channels; ch++) {
     const m = el("label", {}, `ch${ch}`);
     const box = el("input", { type: "checkbox", class: "mon-ch control", "data-ch": ch });
     box.checked = true;
     m.prepend(box);
     mon.append(m);
-    const s = el("label", {}, `${ch}`);
-    const sbox = el("input", { type: "checkbox", class: "show-ch", "data-ch": ch });
-    sbox.checked = true;
-    sbox.addEventListener("change", () => {
-      if (sbox.checked) page.shown.add(ch); else page.shown.delete(ch);
-      applyVisibility();
-    });
-    s.prepend(sbox);
-    show.append(s);
-    const tile = el("div", { id: `tile-${ch}`, class: "tile" });
-    tile.append(el("b", {}, `ch${ch}`), el("span", { id: `tile-diff-${ch}` }, "-"));
-    tiles.append(tile);
   }
   const form = $("common");
   for (const [member, attribute] of COMMON) {
     const label = el("label", { title: attribute }, member);
-    label.append(el("input", { type: "number", name: member, id: `common-${member}` }));
+    label.append(el("input", { type: "text", inputmode: "numeric", name: member, id: `common-${member}` }));
     form.append(label);
   }
   form.addEventListener("input", () => warnCommon());
@@ -77,45 +77,73 @@ function build() {
     row.append(el("td", {}, `${ch}`));
     for (const member of CHANNEL) {
       const td = el("td");
-      td.append(el("input", { type: "number", name: member, id: `ch${ch}-${member}` }));
+      td.append(el("input", { type: "text", inputmode: "numeric", name: member, id: `ch${ch}-${member}` }));
       row.append(td);
     }
-    const buttons = el("td");
+    const buttons = el("td", { class: "row-buttons" });
     const read = el("button", { class: "control", id: `read-${ch}` }, "Read");
     const apply = el("button", { class: "control", id: `apply-${ch}` }, "Apply");
-    const tune = el("button", { class: "control", id: `tune-${ch}` }, "Tune");
-    read.addEventListener("click", () => { page.forceFill.add(`ch${ch}`); send({ op: "query_ch", ch }); });
+    const tune = el("button", { class: "control", id: `tune-${ch}`, title: "MBias auto-tune: target 3300, tolerance 300" }, "Tune");
+    read.addEventListener("click", () => { expect(`ch${ch}`, `ch${ch}`); send({ op: "query_ch", ch }); });
     apply.addEventListener("click", () => {
-      page.forceFill.add(`ch${ch}`);
+      expect(`ch${ch}`, `ch${ch}`);
       send({ op: "config_ch", ch, values: values(`ch${ch}-`, CHANNEL) });
     });
-    tune.addEventListener("click", () => { page.forceFill.add(`ch${ch}`); send({ op: "tune", ch }); });
+    tune.addEventListener("click", () => { expect(`ch${ch}`, `ch${ch}`); send({ op: "tune", ch }); });
     buttons.append(read, apply, tune);
-    row.append(buttons, el("td", { class: "tune", id: `tune-result-${ch}` }),
-               el("td", { class: "note", id: `ch-warn-${ch}` }));
+    row.append(buttons);
     row.addEventListener("input", () => warnChannel(ch));
-    body.append(row);
+    const statusRow = el("tr", { id: `ch-status-row-${ch}`, class: "status-row", hidden: "" });
+    statusRow.append(el("td"), el("td", { colspan: 7, id: `status-ch${ch}`, class: "status" }));
+    body.append(row, statusRow);
   }
-  $("common-read").addEventListener("click", () => { page.forceFill.add("common"); send({ op: "query" }); });
+  $("common-read").addEventListener("click", () => { expect("common", "common"); send({ op: "query" }); });
   $("common-apply").addEventListener("click", () => {
-    page.forceFill.add("common");
+    expect("common", "common");
     send({ op: "config", values: values("common-", COMMON.map((c) => c[0])) });
+  });
+  $("refresh").addEventListener("click", () => {
+    expect("common", "common");
+    for (let ch = 0; ch < page.channels; ch++) expect(`ch${ch}`, "common");
+    send({ op: "refresh" });
   });
   $("start").addEventListener("click", () => {
     const channels = [...document.querySelectorAll(".mon-ch")]
       .filter((b) => b.checked).map((b) => Number(b.dataset.ch));
+    // Start writes chx_enable of every channel: the table shows what the
+    // controller holds after it.
+    for (let ch = 0; ch < page.channels; ch++) expect(`ch${ch}`, "monitor");
     send({ op: "start", samp_int: $("samp_int").value, channels });
   });
   $("stop").addEventListener("click", () => send({ op: "stop" }));
+  $("reset").addEventListener("click", () => {
+    expect("common", "controller");
+    for (let ch = 0; ch < page.channels; ch++) expect(`ch${ch}`, "controller");
+    send({ op: "reset" });
+  });
   $("pause").addEventListener("click", () => {
     page.paused = !page.paused;
     $("pause").textContent = page.paused ? "Resume charts" : "Pause charts";
-    if (!page.paused) redraw();
+    if (!page.paused) page.charts.draw();
   });
-  $("record").addEventListener("click", () => send({ op: "record", on: !page.state.recording }));
+  for (const radio of document.querySelectorAll("input[name=view]")) {
+    radio.addEventListener("change", () => page.charts.setView(radio.value));
+  }
+  $("window").addEventListener("change", () => {
+    page.charts.seconds = Math.max(1, Math.min(60, Number($("window").value) || 10));
+  });
+  $("record").addEventListener("click", () => {
+    const on = !page.state || page.state.recording.state === "off";
+    send({ op: "record", on });
+  });
   for (const w of ["untouched", "touched"]) {
     $(`snr-${w}`).addEventListener("click", () => send({ op: "snr", window: w, seconds: $("snr-seconds").value }));
   }
+  $("ask-control").addEventListener("click", () => send({ op: "ask_control" }));
+  $("hand-over").addEventListener("click", () => send({ op: "answer_control", hand_over: true }));
+  $("keep-control").addEventListener("click", () => send({ op: "answer_control", hand_over: false }));
+  page.charts = new SmallMultiples($("charts"), COLOURS);
+  setInterval(countdown, 200);
 }
 
 function values(prefix, members) {
@@ -131,8 +159,9 @@ function warningsFor(type, prefix, members) {
   for (const m of members) {
     const input = $(`${prefix}${m}`);
     const rule = page.rules.find((r) => r.type === type && r.member === m);
-    const v = Number(input.value);
-    const bad = rule && input.value !== "" && Number.isInteger(v) && v >= rule.limit;
+    const text = input.value.trim();
+    const v = /^[+-]?[0-9]+$/.test(text) ? Number(text) : NaN;
+    const bad = rule && Number.isInteger(v) && v >= rule.limit;
     input.classList.toggle("warn", !!bad);
     input.classList.toggle("edited", input.value !== (input.dataset.loaded || ""));
     if (bad) found.push(`"${rule.attribute}" ${v} is above ${rule.limit - 1}: the controller warns and writes it anyway`);
@@ -141,59 +170,144 @@ function warningsFor(type, prefix, members) {
 }
 
 function warnCommon() {
-  const found = warningsFor("config", "common-", COMMON.map((c) => c[0]));
-  $("common-warnings").textContent = found.join("\n");
+  $("common-warnings").textContent = warningsFor("config", "common-", COMMON.map((c) => c[0])).join("\n");
 }
 
 function warnChannel(ch) {
   const found = warningsFor("config_ch", `ch${ch}-`, CHANNEL);
-  $(`ch-warn-${ch}`).textContent = found.join("; ");
+  showStatus(`ch${ch}`, found.length ? { level: "warn", text: found.join("; ") } : null, true);
 }
 
 // --- state from the server ----------------------------------------------
 
-function fill(prefix, members, valuesFrom, key) {
-  const force = page.forceFill.delete(key);
+// The fields of `place` from what was read back; a field the user is
+// editing keeps its text unless the place's own action just ended.
+function fill(place, prefix, members, valuesFrom, marks) {
+  let force = false;
+  const pending = page.pending[place];
+  if (pending) {
+    const action = page.state.actions[pending.watch];
+    if (action && action.time !== pending.time && action.level !== "busy") {
+      force = true;
+      delete page.pending[place];
+    }
+  }
   for (const m of members) {
     const input = $(`${prefix}${m}`);
-    const v = valuesFrom[m] === undefined || valuesFrom[m] === null ? "" : String(valuesFrom[m]);
+    const v = !valuesFrom || valuesFrom[m] === undefined || valuesFrom[m] === null ? "" : String(valuesFrom[m]);
     const edited = input.value !== (input.dataset.loaded || "");
     input.dataset.loaded = v;
     if (force || !edited) input.value = v;
+    const mark = marks && marks[m];
+    for (const kind of ["refused", "changed", "unconfirmed"]) {
+      input.classList.toggle(`mark-${kind}`, !!mark && mark.verdict === kind);
+    }
+    input.title = mark ? mark.text : "";
   }
+}
+
+function showStatus(place, action, warningsOnly) {
+  const node = $(`status-${place}`);
+  if (!node) return;
+  if (!warningsOnly || action) {
+    node.textContent = action ? action.text : "";
+    node.className = `status ${action ? action.level : ""}`;
+  }
+  const row = $(`ch-status-row-${place.slice(2)}`);
+  if (place.startsWith("ch") && row) row.hidden = node.textContent === "";
 }
 
 function onState(s) {
   page.state = s;
-  if (s.common) {
-    fill("common-", COMMON.map((c) => c[0]), s.common, "common");
-    $("chip_name").textContent = s.common.chip_name ? `(${s.common.chip_name})` : "";
-    warnCommon();
+  fill("common", "common-", COMMON.map((c) => c[0]), s.common, s.marks.common);
+  $("chip_name").textContent = s.common && s.common.chip_name ? `(${s.common.chip_name})` : "";
+  warnCommon();
+  for (let ch = 0; ch < page.channels; ch++) {
+    const v = s.channels[String(ch)];
+    fill(`ch${ch}`, `ch${ch}-`, CHANNEL, v, s.marks[`ch${ch}`]);
+    page.thresholds[ch] = v ? v.diff_th : undefined;
+    page.charts.setThreshold(ch, page.thresholds[ch]);
   }
-  for (const [ch, v] of Object.entries(s.channels)) {
-    fill(`ch${ch}-`, CHANNEL, v, `ch${ch}`);
-    page.thresholds[ch] = v.diff_th;
-    warnChannel(Number(ch));
+  for (const place of ["common", "monitor", "controller", "record", "snr"]) {
+    showStatus(place, s.actions[place]);
   }
   for (let ch = 0; ch < page.channels; ch++) {
-    $(`tune-result-${ch}`).textContent = s.tunes[String(ch)] || "";
+    const action = s.actions[`ch${ch}`];
+    showStatus(`ch${ch}`, action);
+    if (!action) warnChannel(ch);
   }
   const m = s.monitor;
-  $("monitor-state").textContent = m.running ? `running, ${m.samp_int} ms, ch ${m.channels.join(",")}` : "stopped";
-  if (page.watched.length === 0 && m.channels) setWatched(m.channels);
-  $("record").textContent = s.recording ? "Stop recording" : "Record";
-  $("recorded").textContent = `${s.recorded} frames${s.recording ? " (recording)" : ""}` +
-    (s.recording_full ? ", full" : "");
-  const w = s.windows;
-  $("snr-state").textContent = s.capturing ? `taking the ${s.capturing} window...` :
-    `untouched window: ${w.untouched || 0} frames, touched window: ${w.touched || 0} frames`;
+  const words = {
+    running: `running, ${m.samp_int ?? "?"} ms, ch ${m.channels.join(",")}`,
+    stopped: "stopped",
+    unknown: "unknown: a start or stop went unanswered",
+  }[m.state];
+  // While the link is in doubt, what is shown is what was last known.
+  const doubt = s.link.state !== "ok" && s.link.state !== "reading" ? " (as last known)" : "";
+  $("monitor-state").textContent = `monitor ${words}${doubt}`;
+  $("monitor-state").className = `state ${m.state}`;
+  if (page.charts.channels.length === 0 && m.state === "running") setWatched(m.channels);
+  const link = s.link;
+  $("link").textContent = `link: ${link.text}`;
+  $("link").className = `badge ${link.state === "ok" ? "on" : link.state === "reading" ? "" : "off"}`;
+  $("link").dataset.state = link.state;
+  const stale = link.stale && m.state !== "stopped";
+  $("charts-box").classList.toggle("stale", stale);
+  $("stale-note").hidden = !stale;
+  $("stale-note").textContent = stale ? `stale: ${link.text}` : "";
+  showRecording(s.recording);
+  showSnr(s.snr);
+  applyRole();
+}
+
+function showRecording(r) {
+  $("record").textContent = r.state === "off" ? "Record" : "Stop recording";
+  $("recorded").title = `recordings are kept in ${r.folder}`;
+  showRecorded(r.frames);
+  $("download").hidden = !r.file;
+}
+
+// The counter runs with every batch; the file and where it is, with it.
+function showRecorded(frames) {
+  const r = page.state ? page.state.recording : null;
+  if (!r) return;
+  let words = `recordings go to ${r.folder}`;
+  if (r.state === "armed") words = "armed: waiting for frames";
+  else if (r.file) words = `${frames} frames ${r.state === "writing" ? "so far " : ""}in ${r.file}`;
+  $("recorded").textContent = words;
+}
+
+function clock(t) {
+  return new Date(t * 1000).toLocaleTimeString();
+}
+
+function showSnr(snr) {
+  const parts = [];
+  for (const name of ["untouched", "touched"]) {
+    const w = snr.windows[name];
+    parts.push(w ? `${name} window: ${w.seconds} s at samp_int ${w.samp_int ?? "?"} ms from ${clock(w.began)}, ${w.frames} frames`
+                 : `${name} window: not taken`);
+  }
+  $("snr-windows").textContent = parts.join("\n");
+  page.capture = snr.capture ? { name: snr.capture.name, ends: performance.now() + 1000 * snr.capture.left_s } : null;
+  countdown();
   const body = document.querySelector("#snr-table tbody");
-  body.replaceChildren(...s.snr.map((r) => {
+  body.replaceChildren(...snr.rows.map((r) => {
     const tr = el("tr", { id: `snr-${r.ch}` });
-    for (const v of [r.ch, r.noise, r.touched, r.signal ?? "-", r.snr ?? "-"]) tr.append(el("td", {}, String(v)));
+    const one = (v) => (v === null || v === undefined ? "-" : v.toFixed(1));
+    for (const v of [r.ch, r.threshold ?? "-", r.noise_pp, one(r.noise_rms), r.touched,
+                     one(r.signal), one(r.snr), one(r.snr_db)]) {
+      tr.append(el("td", {}, String(v)));
+    }
     return tr;
   }));
-  applyRole();
+}
+
+function countdown() {
+  if (!page.capture) return;
+  const left = Math.max(0, (page.capture.ends - performance.now()) / 1000);
+  $("status-snr").textContent = `taking the ${page.capture.name} window: ${left.toFixed(1)} s left`;
+  $("status-snr").className = "status busy";
 }
 
 function applyRole() {
@@ -203,7 +317,7 @@ function applyRole() {
 }
 
 function onLog(entry) {
-  const cls = { ">": "out", "<": "in", "!": "note" }[entry.dir] || "";
+  const cls = { ">": "out", "<": "in", "!": "note", p: "probe" }[entry.dir] || "";
   const line = el("div", { class: cls }, `${entry.time.toFixed(3)} ${entry.dir} ${entry.text}`);
   const log = $("log");
   const atBottom = log.scrollTop + log.clientHeight >= log.scrollHeight - 4;
@@ -212,60 +326,32 @@ function onLog(entry) {
   if (atBottom) log.scrollTop = log.scrollHeight;
 }
 
+function onRole(r) {
+  page.controls = r.controls;
+  $("role").textContent = r.text;
+  $("role").className = r.controls ? "badge on" : "badge ro";
+  if (r.controls && r.token) sessionStorage.setItem(TOKEN_KEY, r.token);
+  if (!r.controls) sessionStorage.removeItem(TOKEN_KEY);
+  $("ask-control").hidden = r.controls;
+  $("ask-control").disabled = !!r.asking;
+  $("ask-control").textContent = r.asking ? `Asked (${Math.round(r.asking.left_s)} s)` : "Ask for control";
+  $("asked").hidden = !(r.controls && r.asked);
+  if (r.asked) $("asked-left").textContent = `(hands over by itself in ${Math.round(r.asked.left_s)} s)`;
+  applyRole();
+}
+
+function refusedNote(text) {
+  $("refused").textContent = text;
+  $("refused").hidden = false;
+  clearTimeout(page.refusedTimer);
+  page.refusedTimer = setTimeout(() => { $("refused").hidden = true; }, 8000);
+}
+
 // --- charts -----------------------------------------------------------------
 
 function setWatched(channels) {
-  page.watched = channels.slice();
-  page.t0 = null;
-  page.avgRows = [];
-  page.diffRows = [];
-  for (let ch = 0; ch < page.channels; ch++) {
-    $(`tile-${ch}`).classList.toggle("watched", channels.includes(ch));
-    $(`tile-${ch}`).classList.remove("lit");
-    $(`tile-diff-${ch}`).textContent = "-";
-  }
-  makeCharts();
-}
-
-function makeCharts() {
-  const avgLabels = ["t"], diffLabels = ["t"], avgSeries = {}, colours = [], diffColours = [];
-  for (const ch of page.watched) {
-    avgLabels.push(`ch${ch} avg`, `ch${ch} base`);
-    avgSeries[`ch${ch} base`] = { strokePattern: [4, 3] };
-    colours.push(COLOURS[ch], COLOURS[ch]);
-    diffLabels.push(`ch${ch}`);
-    diffColours.push(COLOURS[ch]);
-  }
-  const common = { xlabel: "s", legend: "always", labelsSeparateLines: false, animatedZooms: false,
-                   strokeWidth: 1, drawPoints: false, connectSeparatedPoints: true };
-  const empty = (n) => [[0, ...new Array(n).fill(null)]];
-  page.charts = {
-    avg: new Dygraph($("chart-avg"), empty(avgLabels.length - 1),
-                     { ...common, labels: avgLabels, series: avgSeries, colors: colours,
-                       labelsDiv: $("legend-avg") }),
-    diff: new Dygraph($("chart-diff"), empty(diffLabels.length - 1),
-                      { ...common, labels: diffLabels, colors: diffColours,
-                       labelsDiv: $("legend-diff") }),
-  };
-  applyVisibility();
-}
-
-function applyVisibility() {
-  if (!page.charts) return;
-  const avgVis = [], diffVis = [];
-  for (const ch of page.watched) {
-    const on = page.shown.has(ch);
-    avgVis.push(on, on);
-    diffVis.push(on);
-  }
-  page.charts.avg.updateOptions({ visibility: avgVis });
-  page.charts.diff.updateOptions({ visibility: diffVis });
-}
-
-function redraw() {
-  if (!page.charts || page.avgRows.length === 0) return;
-  page.charts.avg.updateOptions({ file: page.avgRows });
-  page.charts.diff.updateOptions({ file: page.diffRows });
+  page.charts.reset(channels);
+  for (const ch of channels) page.charts.setThreshold(ch, page.thresholds[ch]);
 }
 
 function onBatch(b) {
@@ -273,41 +359,23 @@ function onBatch(b) {
   window.padLag.transit.push(performance.timeOrigin + performance.now() - b.sent * 1000);
   if (window.padLag.transit.length > 20000) window.padLag.transit.splice(0, 10000);
   const h = b.health;
-  for (const k of ["fps", "frames", "gaps", "missing", "duplicates", "xor_errors", "length_errors", "junk_bytes"]) {
+  window.padLast = h;
+  for (const k of ["fps", "frames", "gaps", "missing", "duplicates", "backwards", "restarts",
+                   "xor_errors", "length_errors", "junk_bytes"]) {
     $(k).textContent = h[k];
   }
   $("snr").textContent = h.snr === null ? "none" : h.snr.toFixed(2);
-  for (let ch = 0; ch < page.channels; ch++) {
-    const d = b.peak_diff[String(ch)];
-    const th = page.thresholds[String(ch)];
-    $(`tile-${ch}`).classList.toggle("lit", d !== undefined && th !== undefined && d > th);
-    if (d !== undefined) $(`tile-diff-${ch}`).textContent = `${d} / ${th ?? "?"}`;
+  const st = h.stall;
+  $("stall").textContent = `${st.recent_ms} ms (own work ${st.recent_busy_ms}); worst ${st.worst_ms} (${st.worst_busy_ms})`;
+  const rate = h.rate;
+  $("rate").textContent = rate ? rate.text : "";
+  $("rate").className = rate && rate.warning ? "rate-warning" : "";
+  showRecorded(h.recorded);
+  for (const ch of page.charts.channels) {
+    page.charts.showPeak(ch, b.peak_diff[String(ch)], page.thresholds[ch]);
   }
   if (b.points.length === 0) return;
-  const index = new Map(page.watched.map((ch, i) => [ch, i]));
-  for (const [arrival, , records] of b.points) {
-    if (page.t0 === null) page.t0 = arrival;
-    const x = arrival - page.t0;
-    const avg = new Array(1 + 2 * page.watched.length).fill(null);
-    const diff = new Array(1 + page.watched.length).fill(null);
-    avg[0] = diff[0] = x;
-    for (const [ch, a, base, d] of records) {
-      const i = index.get(ch);
-      if (i === undefined) continue;
-      avg[1 + 2 * i] = a;
-      avg[2 + 2 * i] = base;
-      diff[1 + i] = d;
-    }
-    page.avgRows.push(avg);
-    page.diffRows.push(diff);
-  }
-  const since = page.avgRows[page.avgRows.length - 1][0] - Number($("window").value || 10);
-  let drop = 0;
-  while (drop < page.avgRows.length && page.avgRows[drop][0] < since) drop++;
-  if (drop) {
-    page.avgRows.splice(0, drop);
-    page.diffRows.splice(0, drop);
-  }
+  page.charts.add(b.points);
   if (page.paused) return;
   // Batches that come while the browser is busy are drawn together, once
   // per animation frame, so the page never works through a backlog.
@@ -325,7 +393,7 @@ function draw() {
     return;
   }
   const began = performance.now();
-  redraw();
+  page.charts.draw();
   window.padLag.draw.push(performance.now() - began);
   const marks = page.undrawn;
   page.undrawn = [];
@@ -348,13 +416,21 @@ function draw() {
 // --- the socket ---------------------------------------------------------------
 
 function connect() {
-  const ws = new WebSocket(`ws://${location.host}/ws`);
+  const token = sessionStorage.getItem(TOKEN_KEY);
+  const query = token ? `?control=${encodeURIComponent(token)}` : "";
+  const ws = new WebSocket(`ws://${location.host}/ws${query}`);
   page.ws = ws;
-  ws.addEventListener("open", () => { $("conn").textContent = "connected"; $("conn").className = "badge on"; });
+  ws.addEventListener("open", () => {
+    $("conn").textContent = "connected to padhost";
+    $("conn").className = "badge on";
+    page.retryMs = RECONNECT_MS;
+  });
   ws.addEventListener("close", () => {
-    $("conn").textContent = "disconnected"; $("conn").className = "badge off";
-    page.controls = false; applyRole();
-    setTimeout(connect, 2000);
+    $("conn").textContent = `not connected to padhost: trying again every ${page.retryMs / 1000} s`;
+    $("conn").className = "badge off";
+    page.controls = false;
+    applyRole();
+    setTimeout(connect, page.retryMs);
   });
   ws.addEventListener("message", (event) => {
     const m = JSON.parse(event.data);
@@ -371,19 +447,13 @@ function connect() {
       case "log": onLog(m.entry); break;
       case "batch": onBatch(m); break;
       case "restart": setWatched(m.channels); break;
-      case "result":
-        $("status").textContent = `${m.op}: ${m.ok ? "" : "failed: "}${m.text}`;
-        $("status").className = m.ok ? "" : "warnings";
+      case "refused": refusedNote(m.text); break;
+      case "full":
+        refusedNote(m.text);
+        page.retryMs = FULL_RETRY_MS;
         break;
     }
   });
-}
-
-function onRole(r) {
-  page.controls = r.controls;
-  $("role").textContent = r.text;
-  $("role").className = r.controls ? "badge on" : "badge ro";
-  applyRole();
 }
 
 build();

@@ -1,16 +1,22 @@
-/* SPDX-License-Identifier: GPL-2.0-only */
+/* SPDX-License-Identifier: GPL-2.0-only OR MIT */
 /*
  * Copyright (c) 2026 The board-tools authors
  *
- * The simulated touch controller behind the attribute files: settings, the
- * channel selection, measurements from a simple physical model, and faults
- * on demand. The same model as the user-space board's touchsim, in integer
- * arithmetic.
+ * The simulated touch controller behind the attribute files, one model for
+ * both boards (board_touch.ko and the user-space touchsim): settings and
+ * their power-on values, the channel selection, measurements from a simple
+ * physical model, faults on demand and the strict mode. Integer arithmetic
+ * only; time comes in as ns on a monotonic clock, randomness from the
+ * caller's seed. Not locked: the caller serialises every call.
  */
 #ifndef TOUCH_MODEL_H
 #define TOUCH_MODEL_H
 
-#include <linux/types.h>
+#include "model_base.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
 
 #define TOUCH_CHANNELS		9
 #define TOUCH_MAX_TOUCHES	256
@@ -52,13 +58,21 @@ struct touch_attr_info {
 	/* Values a write may store; others are refused with EINVAL. */
 	s32 min;
 	s32 max;
+	/* The same in the strict mode: the width of the register field. */
+	s32 strict_min;
+	s32 strict_max;
+	/* The power-on value of a setting, on every channel. */
+	s32 power_on;
 };
 
 extern const struct touch_attr_info touch_attrs[TA_COUNT];
 
 const char *touch_group_dir(enum touch_group group);
-/* By name ("chx_mbias") or folder and name ("chx_config/chx_mbias"). */
-int touch_find_attr(const char *name);
+/*
+ * By name ("chx_mbias") or folder and name ("chx_config/chx_mbias"), @len
+ * bytes at @name; the attribute, or -ENOENT.
+ */
+int touch_find_attr(const char *name, size_t len);
 /* Whether the attribute reaches the channel selected through ch_num. */
 bool touch_per_channel(int attr);
 
@@ -74,8 +88,8 @@ struct touch_event {
 	s64 end;
 };
 
-/* Not locked: the driver holds its mutex around every call. */
 struct touch_model {
+	bool strict;	/* stores are held to the register fields' widths */
 	int selected;
 	s32 common[TA_COUNT];
 	s32 channel[TOUCH_CHANNELS][TA_COUNT];
@@ -96,16 +110,17 @@ struct touch_model {
 	unsigned int touch_count;
 	s32 noise_amplitude;
 	u32 random_state;
+	/* Faults: no file at all, or every read or write failing (errno). */
+	bool missing[TA_COUNT];
 	int read_error[TA_COUNT];
 	int write_error[TA_COUNT];
 };
 
-void touch_model_init(struct touch_model *m, u32 seed);
+void touch_model_init(struct touch_model *m, u32 seed, bool strict);
 
 /*
  * The driver side: what reads and writes of the attribute files do. Both
- * return 0 or a negative errno (a refused value, an injected fault); @now is
- * ns on the monotonic clock.
+ * return 0 or a negative errno (a refused value, an injected fault).
  */
 int touch_model_read(struct touch_model *m, int attr, s64 now, s32 *value);
 int touch_model_write(struct touch_model *m, int attr, const char *text,
@@ -124,5 +139,14 @@ void touch_model_set_channel(struct touch_model *m, int ch,
 			     struct touch_channel_model model, s64 now);
 void touch_model_add_touch(struct touch_model *m, int ch, s32 depth,
 			   s64 start, s64 end);
+/*
+ * What an attribute shows right after power-on on channel 0, without noise:
+ * the text a plain file of it starts with.
+ */
+s32 touch_model_power_on(const struct touch_model *m, int attr);
+
+#ifdef __cplusplus
+}
+#endif
 
 #endif /* TOUCH_MODEL_H */

@@ -1,80 +1,60 @@
-// SPDX-License-Identifier: GPL-2.0-only
+// SPDX-License-Identifier: GPL-2.0-only OR MIT
 /*
  * Copyright (c) 2026 The board-tools authors
  *
- * The simulated touch controller's model: settings, the channel selection,
- * measurements and faults. The same model as the user-space touchsim, with
- * the baseline's exponential drift in fixed point, since kernel code has no
- * floating point: the baseline is kept in 1/65536 of a count and the decay
- * factor exp(-t / 1 s) comes from a table of powers, in whole microseconds.
+ * The simulated touch controller's model, one for both boards: settings,
+ * the channel selection, measurements and faults. Kernel code has no
+ * floating point, so the baseline's exponential drift is in fixed point:
+ * the baseline is kept in 1/65536 of a count and the decay factor
+ * exp(-t / 1 s) comes from a table of powers, in whole microseconds.
  */
-#include <linux/bits.h>
-#include <linux/errno.h>
-#include <linux/kernel.h>
-#include <linux/kstrtox.h>
-#include <linux/limits.h>
-#include <linux/math64.h>
-#include <linux/minmax.h>
-#include <linux/string.h>
-#include <linux/time64.h>
-
+#include "model_text.h"
 #include "touch_model.h"
 
-#define ANY_MIN	S32_MIN
-#define ANY_MAX	S32_MAX
+#define ANY_MIN	MODEL_S32_MIN
+#define ANY_MAX	MODEL_S32_MAX
 
 /*
  * Settings take any 32-bit value except where the hardware has a field of
- * fixed width: a channel index, the 6-bit MBias, and on/off flags.
+ * fixed width: a channel index, the 6-bit MBias, and on/off flags. In the
+ * strict mode every setting is held to the width of its register field, as
+ * a driver that refuses what its register cannot hold does.
  */
-const struct touch_attr_info touch_attrs[TA_COUNT] = {
-	[TA_CTC_ENABLE] = { "ctc_enable", TOUCH_GROUP_COMMON, true, 0, 1 },
-	[TA_SCAN_INTERVAL] = { "scan_interval", TOUCH_GROUP_COMMON, true,
-			       ANY_MIN, ANY_MAX },
-	[TA_SAMPLE_NUM] = { "sample_num", TOUCH_GROUP_COMMON, true,
-			    ANY_MIN, ANY_MAX },
-	[TA_DEBOUNCE_TIMES] = { "debounce_times", TOUCH_GROUP_COMMON, true,
-				ANY_MIN, ANY_MAX },
-	[TA_DEBOUNCE_EN] = { "debounce_en", TOUCH_GROUP_COMMON, true, 0, 1 },
-	[TA_SNR_TOUCH] = { "snr_touch", TOUCH_GROUP_COMMON, false, 0, 0 },
-	[TA_SNR_NOISE] = { "snr_noise", TOUCH_GROUP_COMMON, false, 0, 0 },
-	[TA_ETC_ENABLE] = { "etc_enable", TOUCH_GROUP_ETC, true, 0, 1 },
-	[TA_ETC_INTERVAL] = { "etc_interval", TOUCH_GROUP_ETC, true,
-			      ANY_MIN, ANY_MAX },
-	[TA_ETC_FACTOR] = { "etc_factor", TOUCH_GROUP_ETC, true,
-			    ANY_MIN, ANY_MAX },
-	[TA_ETC_STEP] = { "etc_step", TOUCH_GROUP_ETC, true, ANY_MIN, ANY_MAX },
-	[TA_CH_NUM] = { "ch_num", TOUCH_GROUP_CHANNEL, true,
-			0, TOUCH_CHANNELS - 1 },
-	[TA_CHX_ENABLE] = { "chx_enable", TOUCH_GROUP_CHANNEL, true, 0, 1 },
-	[TA_CHX_MBIAS] = { "chx_mbias", TOUCH_GROUP_CHANNEL, true, 0, 63 },
-	[TA_CHX_ABS_TH] = { "chx_abs_th", TOUCH_GROUP_CHANNEL, true,
-			    ANY_MIN, ANY_MAX },
-	[TA_CHX_DIFF_TH] = { "chx_diff_th", TOUCH_GROUP_CHANNEL, true,
-			     ANY_MIN, ANY_MAX },
-	[TA_CHX_P_NOISE_TH] = { "chx_p_noise_th", TOUCH_GROUP_CHANNEL, true,
-				ANY_MIN, ANY_MAX },
-	[TA_CHX_N_NOISE_TH] = { "chx_n_noise_th", TOUCH_GROUP_CHANNEL, true,
-				ANY_MIN, ANY_MAX },
-	[TA_CHX_AVE_DATA] = { "chx_ave_data", TOUCH_GROUP_CHANNEL, false,
-			      0, 0 },
-	[TA_CHX_BASELINE] = { "chx_baseline", TOUCH_GROUP_CHANNEL, false,
-			      0, 0 },
-};
+#define RW(_name, _group, _min, _max, _smin, _smax, _power_on) \
+	{ _name, TOUCH_GROUP_##_group, true, _min, _max, _smin, _smax, \
+	  _power_on }
+#define RO(_name, _group) { _name, TOUCH_GROUP_##_group, false, 0, 0, 0, 0, 0 }
 
-/* Power-on settings of the controller. */
-static const struct {
-	int attr;
-	s32 value;
-} common_defaults[] = {
-	{ TA_CTC_ENABLE, 0 }, { TA_SCAN_INTERVAL, 10 }, { TA_SAMPLE_NUM, 4 },
-	{ TA_DEBOUNCE_TIMES, 2 }, { TA_DEBOUNCE_EN, 1 }, { TA_ETC_ENABLE, 1 },
-	{ TA_ETC_INTERVAL, 1 }, { TA_ETC_FACTOR, 8 }, { TA_ETC_STEP, 4 },
-	{ TA_CH_NUM, 0 },
-}, channel_defaults[] = {
-	{ TA_CHX_ENABLE, 0 }, { TA_CHX_MBIAS, 20 }, { TA_CHX_ABS_TH, 2000 },
-	{ TA_CHX_DIFF_TH, 100 }, { TA_CHX_P_NOISE_TH, 50 },
-	{ TA_CHX_N_NOISE_TH, 50 },
+/* The power-on values are the ones every variant of the board starts from. */
+const struct touch_attr_info touch_attrs[TA_COUNT] = {
+	[TA_CTC_ENABLE] = RW("ctc_enable", COMMON, 0, 1, 0, 1, 0),
+	[TA_SCAN_INTERVAL] = RW("scan_interval", COMMON, ANY_MIN, ANY_MAX,
+				0, 65535, 10),
+	[TA_SAMPLE_NUM] = RW("sample_num", COMMON, ANY_MIN, ANY_MAX, 0, 7, 4),
+	[TA_DEBOUNCE_TIMES] = RW("debounce_times", COMMON, ANY_MIN, ANY_MAX,
+				 0, 3, 2),
+	[TA_DEBOUNCE_EN] = RW("debounce_en", COMMON, 0, 1, 0, 1, 1),
+	[TA_SNR_TOUCH] = RO("snr_touch", COMMON),
+	[TA_SNR_NOISE] = RO("snr_noise", COMMON),
+	[TA_ETC_ENABLE] = RW("etc_enable", ETC, 0, 1, 0, 1, 1),
+	[TA_ETC_INTERVAL] = RW("etc_interval", ETC, ANY_MIN, ANY_MAX,
+			       0, 127, 1),
+	[TA_ETC_FACTOR] = RW("etc_factor", ETC, ANY_MIN, ANY_MAX, 0, 15, 8),
+	[TA_ETC_STEP] = RW("etc_step", ETC, ANY_MIN, ANY_MAX, 0, 15, 4),
+	[TA_CH_NUM] = RW("ch_num", CHANNEL, 0, TOUCH_CHANNELS - 1,
+			 0, TOUCH_CHANNELS - 1, 0),
+	[TA_CHX_ENABLE] = RW("chx_enable", CHANNEL, 0, 1, 0, 1, 0),
+	[TA_CHX_MBIAS] = RW("chx_mbias", CHANNEL, 0, 63, 0, 63, 20),
+	[TA_CHX_ABS_TH] = RW("chx_abs_th", CHANNEL, ANY_MIN, ANY_MAX,
+			     0, 4095, 2000),
+	[TA_CHX_DIFF_TH] = RW("chx_diff_th", CHANNEL, ANY_MIN, ANY_MAX,
+			      0, 4095, 100),
+	[TA_CHX_P_NOISE_TH] = RW("chx_p_noise_th", CHANNEL, ANY_MIN, ANY_MAX,
+				 0, 4095, 50),
+	[TA_CHX_N_NOISE_TH] = RW("chx_n_noise_th", CHANNEL, ANY_MIN, ANY_MAX,
+				 0, 4095, 50),
+	[TA_CHX_AVE_DATA] = RO("chx_ave_data", CHANNEL),
+	[TA_CHX_BASELINE] = RO("chx_baseline", CHANNEL),
 };
 
 /*
@@ -111,7 +91,8 @@ static const u32 decay_table[] = {
 
 #define BASELINE_SHIFT	16
 #define BASELINE_ONE	65536LL		/* 1 << BASELINE_SHIFT */
-#define DECAY_ONE	BIT_ULL(32)
+#define DECAY_ONE	((u64)1 << 32)
+#define DECAY_BITS	MODEL_ARRAY_SIZE(decay_table)
 
 const char *touch_group_dir(enum touch_group group)
 {
@@ -125,25 +106,29 @@ const char *touch_group_dir(enum touch_group group)
 	}
 }
 
-int touch_find_attr(const char *name)
+int touch_find_attr(const char *name, size_t len)
 {
-	const char *slash = strchr(name, '/');
 	size_t dir_len = 0;
-	int i;
+	size_t i;
+	const char *dir_name = name;
+	int a;
 
-	if (slash) {
-		dir_len = slash - name;
-		name = slash + 1;
+	for (i = 0; i < len; i++) {
+		if (name[i] == '/') {
+			dir_len = i;
+			name += i + 1;
+			len -= i + 1;
+			break;
+		}
 	}
-	for (i = 0; i < TA_COUNT; i++) {
-		const char *dir = touch_group_dir(touch_attrs[i].group);
+	for (a = 0; a < TA_COUNT; a++) {
+		const char *dir = touch_group_dir(touch_attrs[a].group);
 
-		if (strcmp(name, touch_attrs[i].name))
+		if (!model_is(name, len, touch_attrs[a].name))
 			continue;
-		if (slash && (strlen(dir) != dir_len ||
-			      strncmp(dir, name - dir_len - 1, dir_len)))
+		if (name != dir_name && !model_is(dir_name, dir_len, dir))
 			continue;
-		return i;
+		return a;
 	}
 	return -ENOENT;
 }
@@ -154,26 +139,32 @@ bool touch_per_channel(int attr)
 	       attr != TA_CH_NUM;
 }
 
+static s64 clamp64(s64 value, s64 low, s64 high)
+{
+	return value < low ? low : value > high ? high : value;
+}
+
 /* Readings are 16-bit conversions. */
 static s32 clamp_reading(s64 value)
 {
-	return clamp_t(s64, value, 0, 65535);
+	return (s32)clamp64(value, 0, 65535);
 }
 
-void touch_model_init(struct touch_model *m, u32 seed)
+void touch_model_init(struct touch_model *m, u32 seed, bool strict)
 {
-	unsigned int i;
 	int ch;
+	int a;
 
-	memset(m, 0, sizeof(*m));
+	*m = (struct touch_model){ 0 };
+	m->strict = strict;
 	m->random_state = seed ? seed : 1;
 	m->noise_amplitude = 6;
-	for (i = 0; i < ARRAY_SIZE(common_defaults); i++)
-		m->common[common_defaults[i].attr] = common_defaults[i].value;
+	for (a = 0; a < TA_COUNT; a++) {
+		m->common[a] = touch_attrs[a].power_on;
+		for (ch = 0; ch < TOUCH_CHANNELS; ch++)
+			m->channel[ch][a] = touch_attrs[a].power_on;
+	}
 	for (ch = 0; ch < TOUCH_CHANNELS; ch++) {
-		for (i = 0; i < ARRAY_SIZE(channel_defaults); i++)
-			m->channel[ch][channel_defaults[i].attr] =
-				channel_defaults[i].value;
 		/* Channels differ a little, so each tunes to its own MBias. */
 		m->model[ch].offset = 1000 + 40 * ch;
 		m->model[ch].gain = 64;
@@ -198,7 +189,7 @@ static s64 level(const struct touch_model *m, int ch)
 	s64 value = (s64)m->model[ch].offset +
 		    (s64)m->model[ch].gain * m->channel[ch][TA_CHX_MBIAS];
 
-	return clamp_t(s64, value, S32_MIN, S32_MAX);
+	return clamp64(value, MODEL_S32_MIN, MODEL_S32_MAX);
 }
 
 /* exp(-us / 1 s) in units of 2^-32, for us below 2^25. */
@@ -207,10 +198,16 @@ static u64 decay(u64 us)
 	u64 factor = DECAY_ONE;
 	unsigned int k;
 
-	for (k = 0; k < ARRAY_SIZE(decay_table); k++)
-		if (us & BIT_ULL(k))
+	for (k = 0; k < DECAY_BITS; k++)
+		if (us & ((u64)1 << k))
 			factor = (factor * decay_table[k]) >> 32;
 	return factor;
+}
+
+/* (@a * @b) >> 32 for @a below 2^63, without a 128-bit product. */
+static u64 mul_shr32(u64 a, u32 b)
+{
+	return (a >> 32) * b + (((a & 0xffffffffu) * b) >> 32);
 }
 
 /*
@@ -222,7 +219,9 @@ static void settle_baseline(struct touch_model *m, int ch, s64 now)
 {
 	s64 target = level(m, ch) * BASELINE_ONE;
 	s64 delta;
-	u64 us, factor, moved;
+	u64 us;
+	u64 factor;
+	u64 moved;
 
 	if (m->baseline_time[ch] < 0) {
 		m->baseline[ch] = target;
@@ -231,13 +230,14 @@ static void settle_baseline(struct touch_model *m, int ch, s64 now)
 	}
 	if (now <= m->baseline_time[ch])
 		return;
-	us = div_u64(now - m->baseline_time[ch], NSEC_PER_USEC);
-	if (us >= BIT_ULL(ARRAY_SIZE(decay_table))) {
+	us = model_div_u64((u64)(now - m->baseline_time[ch]), MODEL_NS_PER_US,
+			   NULL);
+	if (us >= ((u64)1 << DECAY_BITS)) {
 		m->baseline[ch] = target;
 		m->baseline_time[ch] = now;
 		return;
 	}
-	m->baseline_time[ch] += us * NSEC_PER_USEC;
+	m->baseline_time[ch] += (s64)us * MODEL_NS_PER_US;
 	factor = decay(us);
 	if (!factor) {
 		m->baseline[ch] = target;
@@ -245,7 +245,8 @@ static void settle_baseline(struct touch_model *m, int ch, s64 now)
 	}
 	/* baseline += (target - baseline) * (1 - factor) */
 	delta = target - m->baseline[ch];
-	moved = mul_u64_u32_shr(abs(delta), (u32)(DECAY_ONE - factor), 32);
+	moved = mul_shr32(delta < 0 ? (u64)-delta : (u64)delta,
+			  (u32)(DECAY_ONE - factor));
 	m->baseline[ch] += delta < 0 ? -(s64)moved : (s64)moved;
 }
 
@@ -304,7 +305,7 @@ static s32 noise(struct touch_model *m)
 	m->random_state ^= m->random_state << 13;
 	m->random_state ^= m->random_state >> 17;
 	m->random_state ^= m->random_state << 5;
-	span = 2 * m->noise_amplitude + 1;
+	span = (u32)(2 * m->noise_amplitude + 1);
 	return (s32)(m->random_state % span) - m->noise_amplitude;
 }
 
@@ -334,7 +335,7 @@ static s32 measure(struct touch_model *m, int attr, int ch, s64 now)
 		/* Peak to peak of the noise. */
 		if (m->snr_noise_pinned)
 			return m->snr_noise_pin;
-		return 2 * max(m->noise_amplitude, 0);
+		return m->noise_amplitude > 0 ? 2 * m->noise_amplitude : 0;
 	case TA_CH_NUM:
 		return m->selected;
 	default:
@@ -350,18 +351,6 @@ int touch_model_read(struct touch_model *m, int attr, s64 now, s32 *value)
 	return 0;
 }
 
-/*
- * Parses text written to an attribute as the driver does: an optional sign,
- * decimal digits and at most one trailing newline, nothing else (a NUL
- * inside the text included).
- */
-static int parse_value(const char *text, size_t len, s32 *value)
-{
-	if (strnlen(text, len) != len)
-		return -EINVAL;
-	return kstrtos32(text, 10, value);
-}
-
 int touch_model_write(struct touch_model *m, int attr, const char *text,
 		      size_t len, s64 now)
 {
@@ -373,10 +362,11 @@ int touch_model_write(struct touch_model *m, int attr, const char *text,
 		return -EACCES;
 	if (m->write_error[attr])
 		return -m->write_error[attr];
-	err = parse_value(text, len, &v);
+	err = model_parse_s32(text, len, &v);
 	if (err)
 		return err;
-	if (v < a->min || v > a->max)
+	if (v < (m->strict ? a->strict_min : a->min) ||
+	    v > (m->strict ? a->strict_max : a->max))
 		return -EINVAL;
 	if (attr == TA_CH_NUM) {
 		m->selected = v;
@@ -470,4 +460,19 @@ void touch_model_add_touch(struct touch_model *m, int ch, s32 depth,
 	t->start = start;
 	t->end = end;
 	m->touch_count++;
+}
+
+s32 touch_model_power_on(const struct touch_model *m, int attr)
+{
+	switch (attr) {
+	case TA_CHX_AVE_DATA:
+	case TA_CHX_BASELINE:
+		return clamp_reading(level(m, 0));
+	case TA_SNR_TOUCH:
+		return 0;
+	case TA_SNR_NOISE:
+		return m->noise_amplitude > 0 ? 2 * m->noise_amplitude : 0;
+	default:
+		return touch_attrs[attr].power_on;
+	}
 }
