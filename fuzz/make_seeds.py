@@ -254,7 +254,6 @@ def nanpeer_events():
         ],
     )
 
-
     events(
         "publisher-queued",
         publisher_two,

@@ -59,7 +59,8 @@ int event_ring_wake_fd()
 void event_ring_drain_wake()
 {
     uint64_t count = 0;
-    static_cast<void>(read(wake_descriptor.load(), &count, sizeof count));
+    // Nothing to drain (EAGAIN) is as good as drained.
+    [[maybe_unused]] const ssize_t drained = read(wake_descriptor.load(), &count, sizeof count);
 }
 
 void on_dns_event(uint32_t event_id, void *record, int length)
@@ -89,8 +90,15 @@ void on_dns_event(uint32_t event_id, void *record, int length)
         nan_log(log_severity::warning, "event ring full, event id %u dropped\n", event_id);
         return;
     }
+    event_ring_wake();
+}
+
+void event_ring_wake()
+{
     const uint64_t one = 1;
-    static_cast<void>(write(wake_descriptor.load(), &one, sizeof one));
+    // Fails only once 2^64 - 2 wake-ups are pending, when the owner wakes
+    // anyway.
+    [[maybe_unused]] const ssize_t written = write(wake_descriptor.load(), &one, sizeof one);
 }
 
 bool event_ring_front_time(int64_t &posted_at_ns)

@@ -30,6 +30,8 @@ struct queued_event {
 int event_ring_init();
 // Readable while events may have arrived since the owner last drained it.
 int event_ring_wake_fd();
+// Wakes the owner: an event was queued, or it has something else to do.
+void event_ring_wake();
 // Empties the wake descriptor; the owner does this before it looks at the ring.
 void event_ring_drain_wake();
 

@@ -5,7 +5,6 @@
 
 #include <poll.h>
 #include <pthread.h>
-#include <unistd.h>
 
 #include <atomic>
 
@@ -102,12 +101,6 @@ void *owner_main(void *)
     }
 }
 
-void wake_owner()
-{
-    const uint64_t one = 1;
-    static_cast<void>(write(event_ring_wake_fd(), &one, sizeof one));
-}
-
 } // namespace
 
 void handle_pending_messages()
@@ -149,13 +142,13 @@ int owner_start()
 void owner_begin()
 {
     handling_begun.store(true);
-    wake_owner();
+    event_ring_wake();
 }
 
 void owner_shut_down(uint16_t radio)
 {
     shutdown_radio = radio;
     shutdown_asked.store(true);
-    wake_owner();
+    event_ring_wake();
     pthread_join(owner_thread, nullptr);
 }

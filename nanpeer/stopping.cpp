@@ -51,7 +51,7 @@ void request_stop()
     if (const int fd = stop_descriptor.load(); fd >= 0) {
         const uint64_t one = 1;
         // Full only after 2^64 - 2 stops; nothing to do about a failure here.
-        static_cast<void>(write(fd, &one, sizeof one));
+        [[maybe_unused]] const ssize_t written = write(fd, &one, sizeof one);
     }
     errno = saved;
 }

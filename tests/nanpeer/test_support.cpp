@@ -197,7 +197,7 @@ void nanpeer_test::SetUp()
     // A stop of the test before, and what it left queued, are forgotten.
     stop_flag.store(0);
     uint64_t count = 0;
-    static_cast<void>(read(stopping_fd(), &count, sizeof count));
+    [[maybe_unused]] const ssize_t drained = read(stopping_fd(), &count, sizeof count);
     queued_event left{};
     while (event_ring_pop(left)) {
     }
