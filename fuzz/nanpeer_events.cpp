@@ -202,6 +202,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             break;
         case 7:
             request_stop();
+            // What was queued before the stop is settled (a data end is
+            // still handled); from then on nothing may change the table.
+            handle_pending_messages();
             stopped = true;
             break;
         default:

@@ -149,7 +149,7 @@ void dns_evt_data_confirm(const void *record, int length)
     set_up_link(*mgnt, confirm);
 }
 
-void dns_evt_data_end(const void *record, int length)
+void dns_evt_data_end(const void *record, int length, command_wait wait)
 {
     dns_data_end_record end{};
     if (!read_event_record(record, length, end)) {
@@ -168,7 +168,7 @@ void dns_evt_data_end(const void *record, int length)
     // Whether the command ended or stopping cut the wait short, the peer has
     // ended the data path: the slot is cleared, and shutdown neither runs
     // the end command again nor ends the data path at the library.
-    exec_stop_script(&end, sizeof end);
+    exec_stop_script(&end, sizeof end, wait);
     // With both sides caching their NIK the pairing stays for a later
     // pairing verification.
     if (mgnt->pairing_info.nik_caching == 0 || mgnt->pairing_info.remote_nik_caching == 0) {

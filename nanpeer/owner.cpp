@@ -66,6 +66,24 @@ void dispatch_event(const queued_event &event)
     }
 }
 
+// Once stopping: every event still queued was reported before the stop
+// (the callback queues none after it). A data end among them means the
+// peer has ended that data path already: it is handled, with its end
+// command waited for as shutdown's own are, so that shutdown neither runs
+// the command again nor ends the path at the library. The others are
+// dropped, as events after a stop are.
+void settle_events_queued_before_the_stop()
+{
+    queued_event event{};
+    while (event_ring_pop(event)) {
+        if (event.event_id == DNS_DATA_END) {
+            nan_log(log_severity::info, "DNS_DATA_END\n");
+            dns_evt_data_end(event.has_record ? event.record : nullptr, event.length,
+                             command_wait::to_the_end);
+        }
+    }
+}
+
 // Until the next tick falls due (-1: no tick to wait for), in milliseconds
 // rounded up, so that the wait does not end just before the tick.
 int milliseconds_to_next_tick()
@@ -108,8 +126,7 @@ void handle_pending_messages()
     queued_event event{};
     for (;;) {
         if (stop_flag.load() != 0) {
-            while (event_ring_pop(event)) {
-            }
+            settle_events_queued_before_the_stop();
             return;
         }
         int64_t posted_at = 0;

@@ -24,6 +24,7 @@ void owner_begin();
 void owner_shut_down(uint16_t radio);
 
 // On the owner: handles every queued event and every tick that has fallen
-// due, oldest first, until none is left. Once stop_flag is set, queued
-// events and ticks are dropped instead.
+// due, oldest first, until none is left. Once stop_flag is set, ticks and
+// queued events are dropped instead, except a queued data end, which is
+// still handled (the peer ended that data path before the stop).
 void handle_pending_messages();

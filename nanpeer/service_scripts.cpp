@@ -69,14 +69,14 @@ void exec_start_script(const void *record, int length)
     run_script(service->start_cmd, command_wait::until_stop);
 }
 
-void exec_stop_script(const void *record, int length)
+void exec_stop_script(const void *record, int length, command_wait wait)
 {
     nan_log(log_severity::info, "%s \n", __func__);
     if (record == nullptr || length != static_cast<int>(sizeof(dns_data_end_record))) {
         nan_log(log_severity::info, "info or len(%d) error!\n", length);
         return;
     }
-    run_end_cmd(record_ndp_id(record), command_wait::until_stop);
+    run_end_cmd(record_ndp_id(record), wait);
 }
 
 void exec_stop_script_ex(uint8_t ndp_id)

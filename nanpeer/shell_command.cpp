@@ -87,16 +87,36 @@ int open_pidfd(pid_t child)
     return static_cast<int>(syscall(SYS_pidfd_open, child, 0));
 }
 
+// Before Linux 5.3 there is no process descriptor (boards often run older
+// kernels): the child is looked at every 50 ms instead, between waits that
+// a stop still cuts short.
+bool wait_polling(pid_t child)
+{
+    constexpr int kLookEveryMs = 50;
+    for (;;) {
+        int status = 0;
+        const pid_t ended = waitpid(child, &status, WNOHANG);
+        if (ended == child || (ended < 0 && errno != EINTR)) {
+            return true;
+        }
+        if (wait_unless_stopping(-1, kLookEveryMs) < 0) {
+            return false;
+        }
+    }
+}
+
 // Until the child has ended (reaped), or until nanpeer is stopping (then
 // the child is left running, and false is returned).
 bool wait_for_child(pid_t child, command_wait wait)
 {
     int status = 0;
     if (wait == command_wait::until_stop) {
-        // Waited for together with the stop. Before Linux 5.3 there is no
-        // such descriptor, and the wait goes on to the end.
+        // Waited for together with the stop.
         const unique_fd ended(open_pidfd(child));
-        if (ended.valid() && wait_unless_stopping(ended.get(), -1) != 1) {
+        if (!ended.valid()) {
+            return wait_polling(child);
+        }
+        if (wait_unless_stopping(ended.get(), -1) != 1) {
             return false;
         }
     }

@@ -9,11 +9,13 @@ import time
 from nan_support import (
     DNS_DATA_CONFIRM,
     DNS_DATA_END,
+    DNS_DATA_ESTABLISHED,
     DNS_DATA_INDICATION,
     calls,
     confirm_record,
     data_end_record,
     double_run,
+    established_record,
     indication_record,
     lines_of,
     publisher_and_subscriber,
@@ -74,6 +76,37 @@ def test_two_services_the_second_ended_by_the_peer(tmp_path):
         ends = [
             line for line in run.commands() if line.startswith("svc end") and "done" not in line
         ]
+
+    assert status == 0, out
+    assert sorted(ends) == ["svc end 0", "svc end 1"], run.commands()
+    path_ends = [line for line in run.calls() if line.startswith("dns_datapath_end")]
+    assert path_ends == ["dns_datapath_end 3 -1"], run.calls()
+    assert run.calls()[-1] == "dns_stop_service 0 -1"
+
+
+def test_a_data_end_still_queued_when_stop_comes(tmp_path):
+    """The peer ends slot 1's data path while slot 0's start command holds
+    the owner; SIGINT comes before the end is handled. The end was reported
+    before the stop, so it still counts: slot 1's end command runs once and
+    nanpeer does not end that data path itself."""
+    config = publisher_config(tmp_path / "pub.json", [service(0), service(1)])
+    script = up_and_ended(1, 4) + [
+        script_line("dns_publish#1", "thread", DNS_DATA_INDICATION, indication_record(1, 3), 100),
+        script_line("dns_publish#1", "thread", DNS_DATA_CONFIRM, confirm_record(3), 100),
+        script_line("dns_publish#1", "thread", DNS_DATA_ESTABLISHED, established_record(3), 100),
+        script_line("dns_publish#1", "thread", DNS_DATA_END, data_end_record(4), 300),
+    ]
+    with double_run(
+        tmp_path, "publish", config, script, args=["-n", "2"], holds={"svc-start": 8}
+    ) as run:
+        run.wait_for_command("svc start 0")
+        # The data end comes 0.3 s after the start command began; the
+        # command holds the owner for 8 s.
+        time.sleep(1.5)
+        assert "dns_evt_data_end" not in run.output()
+        status, _took = run.stop(signal.SIGINT)
+        out = run.output()
+        ends = [line for line in run.commands() if line.startswith("svc end")]
 
     assert status == 0, out
     assert sorted(ends) == ["svc end 0", "svc end 1"], run.commands()
