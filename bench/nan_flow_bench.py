@@ -7,7 +7,8 @@ For the open and the pairing flow, each run a few times: the time from the
 subscriber's dns_subscribe to its discovery result, to its data path
 confirm and to the first ping6 reply; nanpeer's time to handle an event
 (from the library entering the callback to the library call that the
-handler makes, both stamped by the simulator's trace); and the peak RSS of
+handler makes on nanpeer's owner thread, both stamped by the simulator's
+trace); and the peak RSS of
 the two nanpeer processes. Needs root and a built tree (build/ or
 BOARD_BUILD_DIR):
 
@@ -72,18 +73,30 @@ def first_ping_reply(peer, timeout=60):
     raise RuntimeError("no ping reply:\n" + peer.output())
 
 
+# The library calls each event's handler makes.
+HANDLER_CALLS = {
+    "DNS_DISCOVERY_RESULT": ("dns_datapath_req", "dns_bstrap_start", "dns_pairing_start"),
+    "DNS_DATA_INDICATION": ("dns_datapath_rsp",),
+    "DNS_BSTRAP_RESULT": ("dns_pairing_start",),
+    "DNS_PASN_RESULT": ("dns_datapath_req",),
+}
+
+
 def handling_times(trace):
-    """(event, µs) from each event's delivery to the first call made inside it."""
+    """(event, µs) from an event's delivery to the library call its handler
+    makes: the first such call of that process after the latest event
+    delivered to it. nanpeer's callback only queues the event; its owner
+    thread handles it and makes the call."""
     result = []
-    open_event = {}
+    pending = {}
     for when, pid, kind, name, _fields in trace:
         if kind == "event-begin":
-            open_event[pid] = (name, when)
-        elif kind == "event-end":
-            open_event.pop(pid, None)
-        elif kind == "call" and pid in open_event:
-            event, began = open_event.pop(pid)
-            result.append((f"{event} -> {name}", when - began))
+            pending[pid] = (name, when)
+        elif kind == "call" and pid in pending:
+            event, began = pending[pid]
+            if name in HANDLER_CALLS.get(event, ()):
+                del pending[pid]
+                result.append((f"{event} -> {name}", when - began))
     return result
 
 

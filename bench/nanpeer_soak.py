@@ -89,6 +89,33 @@ class TraceCounter:
             time.sleep(0.05)
 
 
+class OutputCounter:
+    """Counts lines holding a text in a growing output file."""
+
+    def __init__(self, path, text):
+        self.path = path
+        self.text = text
+        self.offset = 0
+        self.partial = ""
+        self.count = 0
+
+    def wait(self, count, timeout, peer):
+        deadline = time.monotonic() + timeout
+        while True:
+            with open(self.path, errors="replace") as out:
+                out.seek(self.offset)
+                chunk = out.read()
+                self.offset = out.tell()
+            lines = (self.partial + chunk).split("\n")
+            self.partial = lines.pop()
+            self.count += sum(self.text in line for line in lines)
+            if self.count >= count:
+                return
+            if time.monotonic() > deadline or peer.proc.poll() is not None:
+                raise RuntimeError(f"{self.text!r} #{count} did not come within {timeout} s")
+            time.sleep(0.05)
+
+
 def nanpeer_pid(netns):
     for pid in subprocess.run(
         ["ip", "netns", "pids", netns], capture_output=True, text=True
@@ -132,6 +159,12 @@ def soak():
     with nan_network() as (pub_ns, sub_ns, medium):
         subscriber = Peer(sub_ns, medium, "subscribe", sub_config, out_dir)
         trace = TraceCounter(subscriber.trace_path)
+        # The library's trace shows when an event was delivered; nanpeer
+        # handles it afterwards, on its own thread, once the handler before
+        # it (the confirm's pauses and ping) is done. A cycle goes on once
+        # the subscriber has handled the event.
+        handled_start = OutputCounter(subscriber.output_path, "[nanpeer] exec_start_script")
+        cleared = OutputCounter(subscriber.output_path, "clear_data_path nan_status[9]")
         with peers(subscriber):
             for cycle in range(1, ARGS.cycles + 1):
                 cycle_began = time.monotonic()
@@ -145,10 +178,12 @@ def soak():
                 )
                 with peers(publisher):
                     trace.wait("DNS_DATA_ESTABLISHED", cycle, 60, subscriber)
+                    handled_start.wait(cycle, 60, subscriber)
                     status = publisher.stop()
                     if status != 0:
                         raise RuntimeError(f"cycle {cycle}: the publisher ended with {status}")
                 trace.wait("DNS_DATA_END", cycle, 30, subscriber)
+                cleared.wait(cycle, 30, subscriber)
                 durations.append(time.monotonic() - cycle_began)
                 pid = nanpeer_pid(sub_ns)
                 samples.append((cycle, *rss_and_descriptors(pid)))

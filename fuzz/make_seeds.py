@@ -133,7 +133,7 @@ def nanpeer_text_info():
 
 # nanpeer_events: see the input format at the top of nanpeer_events.cpp.
 DISCOVERY, INDICATION, CONFIRM, ESTABLISHED, BSTRAP, PASN, END = 0, 1, 2, 3, 4, 5, 6
-TICK, STOP, FAIL = 6, 7, 5
+TICK, STOP, FAIL, QUEUE = 6, 7, 5, 4
 
 
 def slot(local_id, security, nik=0, own_address=False, text_length=0):
@@ -143,6 +143,11 @@ def slot(local_id, security, nik=0, own_address=False, text_length=0):
 
 def event(choice, record):
     return bytes([0, choice, 0]) + record
+
+
+def queued(choice, record):
+    """An event left in the ring until the next step that handles."""
+    return bytes([QUEUE, choice, 0]) + record
 
 
 def discovery(publisher_id, pmk_set=0, pairing_enable=0, paired=0, text=b""):
@@ -246,6 +251,20 @@ def nanpeer_events():
             event(INDICATION, indication(1, 6, 0)),
             event(CONFIRM, confirm(6, 1)),
             bytes([0, 0xF5]) + struct.pack("<I", 7) + bytes([0xFF]),
+        ],
+    )
+
+    events(
+        "publisher-queued",
+        publisher_two,
+        [
+            slot(1, 1),
+            slot(2, 1),
+            queued(INDICATION, indication(1, 3, 1)),
+            queued(INDICATION, indication(2, 4, 1)),
+            queued(CONFIRM, confirm(3, 0)),
+            bytes([TICK, TICK, TICK, TICK]),
+            queued(END, bytes([8, 0, 4])),
         ],
     )
 

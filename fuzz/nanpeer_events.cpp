@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 // SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
-// nanpeer's event callback, fed event ids, lengths and record bytes against
-// slots prepared as start-up prepares them, with library results and timer
-// ticks in between, and the real shutdown at the end.
+// nanpeer's event callback and the owner's handling of what it queued, fed
+// event ids, lengths and record bytes against slots prepared as start-up
+// prepares them, with library results and timer ticks in between, and the
+// real shutdown at the end. The fuzzer's thread is the owner.
 //
 // Input, read front to back (missing bytes read as zero):
 //   header  flags (bit 0 subscriber; the other bits modulo 3 are the
@@ -10,25 +11,29 @@
 //           for each of the two slots: local id, security (modulo 4), flags
 //           (bit 0 NIK caching, bit 1 own address known, bits 2-5 length of
 //           the configured text information), own address (6 bytes)
-//   steps   op modulo 8: 0-4 an event, 5 a mask of failing library calls
-//           (one byte), 6 a response-timer tick, 7 stop: the rest of the
-//           input is events without op bytes, each of which must leave the
-//           service table as it was
+//   steps   op modulo 8: 0-3 an event, handled at once; 4 an event left
+//           queued (handled with the next step that handles); 5 a mask of
+//           failing library calls (one byte); 6 a response-timer tick, if
+//           one is armed; 7 stop: the rest of the input is events without op
+//           bytes, each of which must leave the service table as it was
 //   event   id choice (below 0xf0: one of the known ids and 6 and 7;
 //           else a 32-bit id follows), length choice (below 0xe0: the
 //           record's size; 0xe0-0xfe: a 16-bit signed length follows;
 //           0xff: no record), then the record's bytes
 #include "config.h"
 #include "dns_event_records.h"
+#include "event_ring.h"
 #include "events.h"
 #include "fuzz_support.h"
 #include "lifecycle.h"
 #include "nanpeer_stand_ins.h"
+#include "owner.h"
 #include "process_globals.h"
 #include "response_timer.h"
 #include "service_table.h"
+#include "stopping.h"
 
-#include <signal.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -126,7 +131,8 @@ void prepare_slot(InputReader &in, ServiceSlot &slot, int role)
         std::memcpy(slot.mgnt.self_mac, own_address, sizeof own_address);
 }
 
-void deliver_event(InputReader &in)
+// Queues one event as the library would hand it over.
+void queue_event(InputReader &in)
 {
     const uint8_t id_choice = in.u8();
     const uint32_t id = id_choice < 0xf0 ? kEventIds[id_choice % std::size(kEventIds)] : in.u32();
@@ -149,7 +155,8 @@ void deliver_after_stop(InputReader &in)
 {
     std::vector<uint8_t> before(sizeof services);
     std::memcpy(before.data(), &services, sizeof services);
-    deliver_event(in);
+    queue_event(in);
+    handle_pending_messages();
     fuzz_require(std::memcmp(before.data(), &services, sizeof services) == 0,
                  "an event handled after the stop");
 }
@@ -158,9 +165,10 @@ void deliver_after_stop(InputReader &in)
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
-    // The response timer's thread is not started: an arming then creates no
-    // timer, and ticks come only from the input.
-    signal(SIGUSR1, SIG_IGN);
+    // No owner thread: the fuzzer's thread handles what is queued, and the
+    // ticks come only from the input.
+    if (stopping_init() != 0 || event_ring_init() != 0)
+        std::abort();
     shell_stand_in_allow_scripts(kStartScript, kEndScript);
     return 0;
 }
@@ -182,23 +190,32 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             continue;
         }
         switch (in.u8() % 8) {
+        case 4:
+            queue_event(in);
+            break;
         case 5:
             sdcore_stand_in_fail(in.u8());
             break;
         case 6:
-            on_response_timer(SIGUSR1);
+            handle_pending_messages();
+            on_response_timer();
             break;
         case 7:
-            stop_flag.store(1);
+            request_stop();
+            // What was queued before the stop is settled (a data end is
+            // still handled); from then on nothing may change the table.
+            handle_pending_messages();
             stopped = true;
             break;
         default:
-            deliver_event(in);
+            queue_event(in);
+            handle_pending_messages();
             break;
         }
         require_sound_service_table(2);
     }
 
+    handle_pending_messages();
     shut_down(0);
     for (const ServiceSlot &slot : services.slot) {
         fuzz_require(slot.mgnt.text_info == nullptr && slot.record.textinfo == nullptr,
@@ -209,5 +226,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                      "a data path left confirmed after shutdown");
     }
     reset_service_table();
+    // The next input starts afresh: not stopping, no timer armed.
+    stop_flag.store(0);
+    uint64_t count = 0;
+    [[maybe_unused]] const ssize_t drained = read(stopping_fd(), &count, sizeof count);
+    delete_response_timer();
     return 0;
 }

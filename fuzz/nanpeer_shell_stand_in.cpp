@@ -37,17 +37,18 @@ void shell_stand_in_allow_scripts(const char *start_cmd, const char *end_cmd)
     allowed_end = end_cmd;
 }
 
-void run_shell_command(const char *command_line)
+bool run_shell_command(const char *command_line, command_wait)
 {
     fuzz_require(command_line != nullptr, "a null command line");
     const std::string_view command(command_line);
     if ((allowed_start != nullptr && command == allowed_start) ||
         (allowed_end != nullptr && command == allowed_end))
-        return;
+        return true;
     fuzz_require(command.starts_with("ip -6 ") || command.starts_with("ping6 "),
                  "an unexpected shell command");
     fuzz_require(made_of_address_characters(command),
                  "a link set-up command with shell characters in it");
+    return true;
 }
 
 // The event handlers pause before a ping, and shutdown before it stops the
@@ -56,8 +57,6 @@ bool pause_unless_stopping(unsigned)
 {
     return stop_flag.load() == 0;
 }
-
-void wake_pauses() { }
 
 extern "C" unsigned int sleep(unsigned int)
 {

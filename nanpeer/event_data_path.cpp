@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "event_lock.h"
 #include "events.h"
 #include "link_setup.h"
 #include "log.h"
@@ -14,7 +13,6 @@
 #include "sdcore.h"
 #include "service_scripts.h"
 #include "service_table.h"
-#include "slot_claims.h"
 
 namespace {
 
@@ -37,10 +35,8 @@ void print_ipv6_line(const char *name, const uint8_t (&id)[8])
 // Publisher (responder): its own address is the responder's, the peer the
 // initiator. Subscriber (initiator): its own address was set at discovery;
 // it installs the responder as neighbour and checks the path with a ping.
-// Commands and pauses run with the table let go; between them the
-// subscriber goes on only while its claim on the slot holds.
-void set_up_link(table_lock &lock, const nan_data_mgnt &mgnt, uint32_t claim,
-                 const dns_data_confirm_record &confirm)
+// Once nanpeer is stopping no further command runs.
+void set_up_link(const nan_data_mgnt &mgnt, const dns_data_confirm_record &confirm)
 {
     char initiator[kMacTextBufferSize];
     char responder[kMacTextBufferSize];
@@ -48,35 +44,20 @@ void set_up_link(table_lock &lock, const nan_data_mgnt &mgnt, uint32_t claim,
     format_mac_text(confirm.responder_ndi, responder);
     char responder_address[kIpv6TextSize];
     if (mgnt.role != 0) {
-        if (ipv6_link_local(responder, responder_address)) {
-            lock.unlock();
-            set_peer_ipv6(nan_intf, responder, responder_address);
-            if (!pause_unless_stopping(kPauseBeforePingSeconds)) {
-                return;
-            }
-            lock.relock();
-            if (!may_go_on(mgnt, claim)) {
-                return;
-            }
-            lock.unlock();
-            ping6_peer(nan_intf, responder_address, kPeerPings);
+        if (ipv6_link_local(responder, responder_address) &&
+            set_peer_ipv6(nan_intf, responder, responder_address) &&
+            pause_unless_stopping(kPauseBeforePingSeconds)) {
+            static_cast<void>(ping6_peer(nan_intf, responder_address, kPeerPings));
         }
         return;
     }
     char initiator_address[kIpv6TextSize];
-    const bool responder_known = ipv6_link_local(responder, responder_address);
-    lock.unlock();
-    if (responder_known) {
-        set_self_ipv6(nan_intf, responder, responder_address);
-    }
-    lock.relock();
-    if (!may_go_on(mgnt, claim)) {
+    if (ipv6_link_local(responder, responder_address) &&
+        !set_self_ipv6(nan_intf, responder, responder_address)) {
         return;
     }
-    const bool initiator_known = ipv6_link_local(initiator, initiator_address);
-    lock.unlock();
-    if (initiator_known) {
-        set_peer_ipv6(nan_intf, initiator, initiator_address);
+    if (ipv6_link_local(initiator, initiator_address)) {
+        static_cast<void>(set_peer_ipv6(nan_intf, initiator, initiator_address));
     }
 }
 
@@ -123,7 +104,7 @@ void dns_evt_data_indication(const void *record, int length)
     delete_response_timer();
     parse_data_indication(*mgnt, indication);
     mgnt->nan_status = nan_status::NAN_DATA_RSP_SENDING;
-    if (library_call([&] { return dns_datapath_rsp(&mgnt->data_path); }) != 0) {
+    if (dns_datapath_rsp(&mgnt->data_path) != 0) {
         return;
     }
     mgnt->nan_status = nan_status::NAN_DATA_RSP_SENT;
@@ -132,7 +113,7 @@ void dns_evt_data_indication(const void *record, int length)
     }
 }
 
-void dns_evt_data_confirm(table_lock &lock, const void *record, int length)
+void dns_evt_data_confirm(const void *record, int length)
 {
     dns_data_confirm_record confirm{};
     if (!read_event_record(record, length, confirm)) {
@@ -165,12 +146,10 @@ void dns_evt_data_confirm(table_lock &lock, const void *record, int length)
         return;
     }
     mgnt->nan_status = nan_status::NAN_DATA_CONFIRMED;
-    const uint32_t claim = claim_slot(*mgnt);
-    set_up_link(lock, *mgnt, claim, confirm);
-    lock.relock();
+    set_up_link(*mgnt, confirm);
 }
 
-void dns_evt_data_end(table_lock &lock, const void *record, int length)
+void dns_evt_data_end(const void *record, int length, command_wait wait)
 {
     dns_data_end_record end{};
     if (!read_event_record(record, length, end)) {
@@ -186,15 +165,10 @@ void dns_evt_data_end(table_lock &lock, const void *record, int length)
     }
     nan_log(log_severity::info, "%s, ndp_id[%d]\n", __func__, end.ndp_id);
     // Before the clearing, so that the script's lookup by ndp_id still works.
-    // The command runs with the table let go; shutdown leaves the slot to
-    // this handler meanwhile.
-    const uint32_t claim = claim_slot(*mgnt);
-    set_end_under_way(*mgnt, true);
-    exec_stop_script(lock, &end, sizeof end);
-    set_end_under_way(*mgnt, false);
-    if (!may_go_on(*mgnt, claim)) {
-        return;
-    }
+    // Whether the command ended or stopping cut the wait short, the peer has
+    // ended the data path: the slot is cleared, and shutdown neither runs
+    // the end command again nor ends the data path at the library.
+    exec_stop_script(&end, sizeof end, wait);
     // With both sides caching their NIK the pairing stays for a later
     // pairing verification.
     if (mgnt->pairing_info.nik_caching == 0 || mgnt->pairing_info.remote_nik_caching == 0) {

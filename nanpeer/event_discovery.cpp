@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "event_lock.h"
 #include "events.h"
 #include "link_setup.h"
 #include "log.h"
@@ -14,7 +13,6 @@
 #include "response_timer.h"
 #include "sdcore.h"
 #include "service_table.h"
-#include "slot_claims.h"
 
 namespace {
 
@@ -43,18 +41,13 @@ ServiceSlot *discovery_slot(const dns_discovery_result_record &record)
     return nullptr;
 }
 
-// The ip commands run with the table let go; the caller checks its claim
-// on the slot afterwards.
-void set_own_address(table_lock &lock, const nan_data_mgnt &mgnt)
+// False when nanpeer began to stop while the ip commands ran.
+bool set_own_address(const nan_data_mgnt &mgnt)
 {
     char mac_text[kMacTextBufferSize];
     format_mac_text(mgnt.self_mac, mac_text);
     char address[kIpv6TextSize];
-    if (ipv6_link_local(mac_text, address)) {
-        lock.unlock();
-        set_self_ipv6(nan_intf, mac_text, address);
-        lock.relock();
-    }
+    return !ipv6_link_local(mac_text, address) || set_self_ipv6(nan_intf, mac_text, address);
 }
 
 void log_security_mismatch(const nan_data_mgnt &mgnt)
@@ -70,7 +63,7 @@ void start_pairing(nan_data_mgnt &mgnt, const dns_discovery_result_record &recor
         nan_log(log_severity::info, "Pairing verification start\n");
         mgnt.nan_status = nan_status::NAN_PASN_STARTED;
         mgnt.pairing_info.pairing_type = 2;
-        if (library_call([&] { return dns_pairing_start(&mgnt.pairing_info); }) == 0) {
+        if (dns_pairing_start(&mgnt.pairing_info) == 0) {
             arm_response_timer(mgnt);
         }
         return;
@@ -78,7 +71,7 @@ void start_pairing(nan_data_mgnt &mgnt, const dns_discovery_result_record &recor
     nan_log(log_severity::info, "Pairing setup start\n");
     mgnt.nan_status = nan_status::NAN_BSTRAP_REQ_SENT;
     mgnt.pairing_info.pairing_type = 1;
-    if (library_call([&] { return dns_bstrap_start(service_pointer(mgnt)); }) == 0) {
+    if (dns_bstrap_start(service_pointer(mgnt)) == 0) {
         nan_log(log_severity::info, "send bootstrapping request success!!!\n");
         arm_response_timer(mgnt);
     }
@@ -88,7 +81,7 @@ void start_pairing(nan_data_mgnt &mgnt, const dns_discovery_result_record &recor
 void request_data_path(nan_data_mgnt &mgnt, bool secured)
 {
     mgnt.data_path.sec_type = mgnt.sec_type;
-    if (library_call([&] { return dns_datapath_req(&mgnt.data_path); }) != 0) {
+    if (dns_datapath_req(&mgnt.data_path) != 0) {
         return;
     }
     nan_log(log_severity::info, "send data path success!!!\n");
@@ -171,7 +164,7 @@ void parse_discovery_result(nan_data_mgnt &mgnt, const dns_discovery_result_reco
     }
 }
 
-void dns_evt_discovery_result(table_lock &lock, const void *record, int length)
+void dns_evt_discovery_result(const void *record, int length)
 {
     dns_discovery_result_record result{};
     if (!read_event_record(record, length, result)) {
@@ -198,10 +191,8 @@ void dns_evt_discovery_result(table_lock &lock, const void *record, int length)
     }
     mgnt.data_path.ndp_id = 1;
     std::memcpy(mgnt.data_path.peer_nmi, mgnt.peer_nmi, sizeof mgnt.data_path.peer_nmi);
-    const uint32_t claim = claim_slot(mgnt);
-    set_own_address(lock, mgnt);
-    // Shutdown, or another handler, may have taken over while ip ran.
-    if (!may_go_on(mgnt, claim)) {
+    // Stopping: no request is sent any more.
+    if (!set_own_address(mgnt)) {
         return;
     }
     nan_log(log_severity::info, "peer's security: pairing_enable[%d], pmk_set[%d], paired[%d]\n",

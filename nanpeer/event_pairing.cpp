@@ -3,7 +3,6 @@
 // Pairing events: the bootstrapping result and the PASN result.
 #include <cstring>
 
-#include "event_lock.h"
 #include "events.h"
 #include "log.h"
 #include "response_timer.h"
@@ -53,7 +52,7 @@ void dns_evt_bstrap_result(const void *record, int length)
     pairing.pairing_type = kPairingSetup;
     pairing.bstrap_type = static_cast<uint8_t>((method & 0x1u) + 1);
     if (result.role == kInitiatorRole) {
-        if (library_call([&] { return dns_pairing_start(&mgnt->pairing_info); }) != 0) {
+        if (dns_pairing_start(&mgnt->pairing_info) != 0) {
             return;
         }
         mgnt->nan_status = nan_status::NAN_PASN_STARTED;
@@ -99,7 +98,7 @@ void dns_evt_pasn_result(const void *record, int length)
 
     mgnt->nan_status = nan_status::NAN_PASN_DONE;
     if (result.local_role == kInitiatorRole) {
-        if (library_call([&] { return dns_datapath_req(&mgnt->data_path); }) != 0) {
+        if (dns_datapath_req(&mgnt->data_path) != 0) {
             return;
         }
         nan_log(log_severity::info, "send data path success!!!\n");

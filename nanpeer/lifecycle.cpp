@@ -9,24 +9,22 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "event_lock.h"
 #include "log.h"
-#include "pause.h"
 #include "process_globals.h"
 #include "response_timer.h"
 #include "sdcore.h"
 #include "service_scripts.h"
 #include "service_table.h"
-#include "slot_claims.h"
+#include "stopping.h"
 
 namespace {
 
 void on_stop_signal(int)
 {
-    stop_flag.store(1);
+    request_stop();
 }
 
-// One wait step: returns once the timeout has passed (setting stop_flag)
+// One wait step: returns once the timeout has passed (requesting the stop)
 // or stop_flag is set, sleeping a second between checks.
 void wait_timeout(uint32_t timeout_seconds)
 {
@@ -34,7 +32,7 @@ void wait_timeout(uint32_t timeout_seconds)
     for (;;) {
         if (timeout_seconds != 0 &&
             difftime(time(nullptr), start) > static_cast<double>(timeout_seconds)) {
-            stop_flag.store(1);
+            request_stop();
             return;
         }
         if (stop_flag.load() != 0) {
@@ -81,39 +79,25 @@ void wait_for_stop(uint32_t timeout_seconds)
 
 void shut_down(uint16_t radio)
 {
-    // A handler in one of its pauses gives up at once; one that runs a
-    // command is not waited for: it lets go of the table while the command
-    // runs and leaves the table alone once it has it back.
-    wake_pauses();
-    {
-        table_lock lock;
-        nan_log(log_severity::info, "\n!!!!!! Terminated !!!!!!\n");
-        for (uint32_t index = 0; index < service_count && index < 2; ++index) {
-            nan_data_mgnt &mgnt = services.slot[index].mgnt;
-            // A data path that the peer has ended is already being wound up
-            // by its handler, end command included.
-            if (mgnt.nan_status != nan_status::NAN_DATA_CONFIRMED || end_under_way(mgnt)) {
-                continue;
-            }
-            const uint8_t ndp_id = mgnt.data_path.ndp_id;
-            // Lets go of the table while end_cmd runs. Nothing else changes
-            // the table once stop_flag is set, so the slot is as it was.
-            exec_stop_script_ex(lock, ndp_id);
-            nan_log(log_severity::info, "send data path end[%d], \n", ndp_id);
-            library_call([ndp_id] { return dns_datapath_end(ndp_id); });
-            clear_pairing_info(&mgnt);
-            clear_data_path(&mgnt);
+    nan_log(log_severity::info, "\n!!!!!! Terminated !!!!!!\n");
+    for (uint32_t index = 0; index < service_count && index < 2; ++index) {
+        nan_data_mgnt &mgnt = services.slot[index].mgnt;
+        if (mgnt.nan_status != nan_status::NAN_DATA_CONFIRMED) {
+            continue;
         }
+        const uint8_t ndp_id = mgnt.data_path.ndp_id;
+        exec_stop_script_ex(ndp_id);
+        nan_log(log_severity::info, "send data path end[%d], \n", ndp_id);
+        dns_datapath_end(ndp_id);
+        clear_pairing_info(&mgnt);
+        clear_data_path(&mgnt);
     }
-    // The lock is not held from here: the library may wait in dns_stop_service
-    // for its event thread, which may be waiting for the lock.
     sleep(1);
-    library_call([radio] { return dns_stop_service(radio); });
-    response_timer_thread_stop();
+    dns_stop_service(radio);
+    delete_response_timer();
 
     // Both slots: a subscriber run with -n 0 still saves a discovered
     // service in slot 0.
-    const table_lock lock;
     for (ServiceSlot &slot : services.slot) {
         free_text_info(slot);
     }

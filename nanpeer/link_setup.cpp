@@ -54,39 +54,43 @@ bool ipv6_link_local(const char *mac_text, char (&address)[kIpv6TextSize])
     return true;
 }
 
-void set_self_ipv6(const char *ifname, const char *mac_text, const char *address)
+bool set_self_ipv6(const char *ifname, const char *mac_text, const char *address)
 {
     nan_log(log_severity::info, "%s[%s], mac[%s]\n", __func__, address, mac_text);
     char command[kCommandSize];
     std::snprintf(command, sizeof command, "%s %s/64 %s %s", "ip -6 address add", address, "dev",
                   ifname);
-    run_shell_command(command);
+    if (!run_shell_command(command)) {
+        return false;
+    }
     std::snprintf(command, sizeof command, "%s %s/64 %s %s", "ip -6 route add", address, "dev",
                   ifname);
-    run_shell_command(command);
+    return run_shell_command(command);
 }
 
-void set_peer_ipv6(const char *ifname, const char *mac_text, const char *address)
+bool set_peer_ipv6(const char *ifname, const char *mac_text, const char *address)
 {
     nan_log(log_severity::info, "%s[%s], mac[%s]\n", __func__, address, mac_text);
     char command[kCommandSize];
     // Replace, not add: an entry left from an earlier data path may be stale.
     std::snprintf(command, sizeof command, "%s %s %s %s %s %s", "ip -6 neigh del", address,
                   "lladdr", mac_text, "dev", ifname);
-    run_shell_command(command);
+    if (!run_shell_command(command)) {
+        return false;
+    }
     std::snprintf(command, sizeof command, "%s %s %s %s %s %s", "ip -6 neigh add", address,
                   "lladdr", mac_text, "dev", ifname);
-    run_shell_command(command);
+    return run_shell_command(command);
 }
 
-void ping6_peer(const char *ifname, const char *address, int count)
+bool ping6_peer(const char *ifname, const char *address, int count)
 {
     if (!pause_unless_stopping(kPauseBeforePingSeconds)) {
-        return;
+        return false;
     }
     char command[kCommandSize];
     std::snprintf(command, sizeof command, "%s %s %s %d %s", "ping6 -I", ifname, "-c", count,
                   address);
     nan_log(log_severity::info, "%s\n", command);
-    run_shell_command(command);
+    return run_shell_command(command);
 }

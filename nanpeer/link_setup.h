@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 // SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
 // IPv6 link-local set-up on the NAN data interface with ip and ping6.
-// The commands block their caller: call these with the event lock let go.
 #pragma once
 
 #include <cstddef>
@@ -18,7 +17,9 @@ void format_mac_text(const uint8_t (&mac)[6], char (&text)[kMacTextBufferSize]);
 // then left empty and the caller skips its set-up.
 bool ipv6_link_local(const char *mac_text, char (&address)[kIpv6TextSize]);
 
-void set_self_ipv6(const char *ifname, const char *mac_text, const char *address);
-void set_peer_ipv6(const char *ifname, const char *mac_text, const char *address);
-// Pauses 2 s first; pings nothing when nanpeer begins to stop meanwhile.
-void ping6_peer(const char *ifname, const char *address, int count);
+// Each returns false when nanpeer began to stop while it waited for a
+// command or its pause; it then starts no further command.
+bool set_self_ipv6(const char *ifname, const char *mac_text, const char *address);
+bool set_peer_ipv6(const char *ifname, const char *mac_text, const char *address);
+// Pauses 2 s first.
+bool ping6_peer(const char *ifname, const char *address, int count);

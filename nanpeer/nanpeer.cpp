@@ -3,44 +3,23 @@
 // Start-up of nanpeer in its fixed order, then the wait and shutdown.
 #include "nanpeer.h"
 
-#include <signal.h>
-
 #include <cstdio>
 #include <cstring>
 
 #include "command_line.h"
 #include "config.h"
-#include "event_lock.h"
-#include "events.h"
+#include "event_ring.h"
 #include "lifecycle.h"
 #include "log.h"
+#include "owner.h"
 #include "process_globals.h"
 #include "radio_lookup.h"
-#include "response_timer.h"
 #include "sdcore.h"
 #include "service_table.h"
 
 namespace {
 
 constexpr uint32_t kSubscriberHeadStartSeconds = 5;
-
-void ignore_tick_signal(int) { }
-
-// The timer's signal goes to the tick thread only; blocked everywhere else
-// (threads the library starts inherit this mask; commands start with an
-// empty one). The handler does nothing: a stray SIGUSR1 that reaches a
-// thread which unblocked it (one of the library's, say) cannot end the
-// process.
-void block_tick_signal()
-{
-    struct sigaction action { };
-    action.sa_handler = ignore_tick_signal;
-    action.sa_flags = SA_RESTART;
-    sigemptyset(&action.sa_mask);
-    sigaction(kResponseTimerSignal, &action, nullptr);
-    const sigset_t set = response_timer_signal_set();
-    pthread_sigmask(SIG_BLOCK, &set, nullptr);
-}
 
 } // namespace
 
@@ -81,32 +60,32 @@ int run(int argc, char **argv)
         prepare_service_slot(options.role, slot.record, slot.mgnt);
     }
 
-    block_tick_signal();
-    if (const int error = response_timer_thread_start(); error != 0) {
-        nan_log(log_severity::info, "response timer thread: %s\n", std::strerror(-error));
+    // The thread that handles every event, from the first one on: it waits
+    // for owner_begin(), so events the library reports from inside its
+    // publish or subscribe call wait in the ring until the stop handlers
+    // are in place.
+    if (const int error = owner_start(); error != 0) {
+        nan_log(log_severity::info, "event thread: %s\n", std::strerror(-error));
         return 1;
     }
-    library_call([] { return dns_register_evt_cb(on_dns_event); });
+    dns_register_evt_cb(on_dns_event);
     if (options.role == kRoleSubscribe) {
-        library_call([&] {
-            return dns_subscribe(radio, &paths, service_pointer(services.slot[0].mgnt),
-                                 options.bstrap_flag);
-        });
+        dns_subscribe(radio, &paths, service_pointer(services.slot[0].mgnt), options.bstrap_flag);
         // The subscriber's wait begins later on the peer's side; end earlier.
         if (services.timeout > kSubscriberHeadStartSeconds) {
             services.timeout -= kSubscriberHeadStartSeconds;
         }
     } else {
         for (uint32_t index = 0; index < service_count; ++index) {
-            library_call([&] {
-                return dns_publish(radio, &paths, service_pointer(services.slot[index].mgnt),
-                                   options.bstrap_flag);
-            });
+            dns_publish(radio, &paths, service_pointer(services.slot[index].mgnt),
+                        options.bstrap_flag);
         }
     }
+    // Only now: a signal before keeps its default action.
     install_stop_signals();
+    owner_begin();
 
     wait_for_stop(services.timeout);
-    shut_down(radio);
+    owner_shut_down(radio);
     return 0;
 }

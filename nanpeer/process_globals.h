@@ -10,9 +10,9 @@
 extern int32_t log_level;
 // Number of services from -n: 0, 1 or 2 once the command line is validated.
 extern uint32_t service_count;
-// Set by SIGINT/SIGTERM or by the timeout; ends the wait loop, and from then
-// on events and timer ticks are dropped. Signal handlers write it, so it
-// must be lock-free.
+// Set by SIGINT/SIGTERM or by the timeout, through request_stop()
+// (stopping.h); ends the wait loop, and from then on events and timer ticks
+// are dropped. Signal handlers write it, so it must be lock-free.
 extern std::atomic<int32_t> stop_flag;
 static_assert(std::atomic<int32_t>::is_always_lock_free);
 

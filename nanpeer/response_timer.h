@@ -1,37 +1,28 @@
 // SPDX-License-Identifier: MIT
 // SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
-// The response timer: one periodic timer that bounds each wait for the peer.
+// The response timer: one periodic tick that bounds each wait for the peer.
+//
+// The timer is a due time that the owner thread keeps and waits for
+// alongside the event ring; a tick is handled like an event, in the order
+// of arrival (owner.h). Everything here runs on the owner thread.
 #pragma once
 
-#include <csignal>
+#include <cstdint>
 
 #include "service_slot.h"
 
-// The timer's signal. It stays blocked in every thread (the tick thread
-// takes it with sigwaitinfo); commands run through the shell start with no
-// signal blocked.
-inline constexpr int kResponseTimerSignal = SIGUSR1;
-// A set holding just that signal.
-sigset_t response_timer_signal_set();
-
-// Starts the thread that receives the timer's ticks (start-up, before any
-// event can arm the timer). Returns 0, or -errno.
-int response_timer_thread_start();
-// Ends that thread and removes the timer (shutdown, after dns_stop_service).
-void response_timer_thread_stop();
-
-// Event handlers call these with the event lock held.
-// retry := 0, then (re)arm: first tick 5 s from now, then one every 5 s.
+// retry := 0, then start_response_timer().
 void arm_response_timer(nan_data_mgnt &mgnt);
-// (Re)arms the timer; the one timer is reused, never a second one made.
+// The first tick falls due 5 s from now, then one every 5 s. A tick of an
+// earlier arming that has not been handled yet is gone.
 void start_response_timer();
-// No tick comes until the next arming. Does nothing before the first arming.
+// No tick comes until the next arming. Does nothing when none is armed.
 void delete_response_timer();
-
-// Whether ticks are due, that is armed and not deleted since. Takes the
-// event lock.
 bool response_timer_armed();
 
-// One tick: counts up every used slot's retry and gives up the slots that
-// still wait on the fourth tick. Takes the event lock.
-void on_response_timer(int signal_number);
+// When the next tick falls due (monotonic_ns); false when none is armed.
+bool next_tick_due(int64_t &due_ns);
+// One tick: the next one falls due a period later, then every used slot's
+// retry counts up and the slots that still wait on the fourth tick are
+// given up.
+void on_response_timer();

@@ -20,16 +20,11 @@ extern "C" {
 // the caller's thread. The record is only valid during the call; its layout
 // is given by the event id (dns_event_records.h).
 //
-// nanpeer handles events, timer ticks and shutdown under one lock and calls
-// the library with that lock held. An event delivered from inside a call is
-// copied and handled once the call, and the handler step that made it, are
-// over. Rules a library keeps:
-// - No call other than dns_stop_service waits for the event thread, since
-//   that thread may be waiting for the lock the caller holds.
-// - dns_stop_service may wait for the event thread; nanpeer calls it without
-//   the lock, and drops every event once it has begun to stop. The thread
-//   may then still be inside the callback, running a service's command that
-//   has not ended, so the wait should be bounded.
+// nanpeer's callback only copies the event into a queue and returns, on
+// any thread, inside a dns_* call too; one thread of nanpeer then handles
+// the events one at a time and makes the calls. So a library may wait in
+// any call for its event thread, and dns_stop_service may wait for it to
+// finish delivering. Once nanpeer has begun to stop, it drops every event.
 typedef void (*dns_evt_cb)(uint32_t event_id, void *record, int length);
 
 int dns_register_evt_cb(dns_evt_cb cb);

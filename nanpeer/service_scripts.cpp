@@ -7,7 +7,6 @@
 #include <cstring>
 
 #include "dns_event_records.h"
-#include "event_lock.h"
 #include "log.h"
 #include "service_table.h"
 #include "shell_command.h"
@@ -24,20 +23,18 @@ uint8_t record_ndp_id(const void *record)
     return ndp_id;
 }
 
-// The configured text is copied while the table is held; the command runs
-// with it let go, and the lock is taken back before returning.
-void run_script(table_lock &lock, const char (&configured)[kScriptSize])
+// The configured text is copied first: it is the slot's, and a command
+// line is at most 1023 characters.
+void run_script(const char (&configured)[kScriptSize], command_wait wait)
 {
     char command[kScriptSize];
     std::snprintf(command, sizeof command, "%.*s", static_cast<int>(kScriptSize - 1), configured);
-    lock.unlock();
-    run_shell_command(command);
-    lock.relock();
+    static_cast<void>(run_shell_command(command, wait));
 }
 
 // The end command of the slot that holds the data path, if any does; the
 // lookup itself reports a data path that no slot holds.
-void run_end_cmd(table_lock &lock, uint8_t ndp_id)
+void run_end_cmd(uint8_t ndp_id, command_wait wait)
 {
     if (ndp_id == 0) {
         return;
@@ -46,12 +43,12 @@ void run_end_cmd(table_lock &lock, uint8_t ndp_id)
     if (service == nullptr) {
         return;
     }
-    run_script(lock, service->end_cmd);
+    run_script(service->end_cmd, wait);
 }
 
 } // namespace
 
-void exec_start_script(table_lock &lock, const void *record, int length)
+void exec_start_script(const void *record, int length)
 {
     nan_log(log_severity::info, "%s \n", __func__);
     if (record == nullptr || length != static_cast<int>(sizeof(dns_data_established_record))) {
@@ -69,21 +66,21 @@ void exec_start_script(table_lock &lock, const void *record, int length)
         return;
     }
     nan_log(log_severity::debug, "%.*s \n", static_cast<int>(kScriptSize - 1), service->start_cmd);
-    run_script(lock, service->start_cmd);
+    run_script(service->start_cmd, command_wait::until_stop);
 }
 
-void exec_stop_script(table_lock &lock, const void *record, int length)
+void exec_stop_script(const void *record, int length, command_wait wait)
 {
     nan_log(log_severity::info, "%s \n", __func__);
     if (record == nullptr || length != static_cast<int>(sizeof(dns_data_end_record))) {
         nan_log(log_severity::info, "info or len(%d) error!\n", length);
         return;
     }
-    run_end_cmd(lock, record_ndp_id(record));
+    run_end_cmd(record_ndp_id(record), wait);
 }
 
-void exec_stop_script_ex(table_lock &lock, uint8_t ndp_id)
+void exec_stop_script_ex(uint8_t ndp_id)
 {
     nan_log(log_severity::info, "%s \n", __func__);
-    run_end_cmd(lock, ndp_id);
+    run_end_cmd(ndp_id, command_wait::to_the_end);
 }

@@ -5,15 +5,15 @@
 
 #include <cstdint>
 
-class table_lock;
+#include "shell_command.h"
 
-// Each is called with the event lock held, lets go of it while the command
-// runs and takes it back before returning: the caller must check that its
-// slot is still the one it left.
-
-// For DNS_DATA_ESTABLISHED (9-byte record): runs the slot's start_cmd.
-void exec_start_script(table_lock &lock, const void *record, int length);
-// For DNS_DATA_END (3-byte record): runs the slot's end_cmd.
-void exec_stop_script(table_lock &lock, const void *record, int length);
-// At shutdown, for a confirmed data path: runs the slot's end_cmd.
-void exec_stop_script_ex(table_lock &lock, uint8_t ndp_id);
+// For DNS_DATA_ESTABLISHED (9-byte record): runs the slot's start_cmd. Once
+// nanpeer is stopping it no longer waits for the command.
+void exec_start_script(const void *record, int length);
+// For DNS_DATA_END (3-byte record): runs the slot's end_cmd. With
+// command_wait::until_stop, once nanpeer is stopping it no longer waits for
+// the command.
+void exec_stop_script(const void *record, int length, command_wait wait = command_wait::until_stop);
+// At shutdown, for a confirmed data path: runs the slot's end_cmd and waits
+// for it to end.
+void exec_stop_script_ex(uint8_t ndp_id);

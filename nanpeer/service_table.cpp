@@ -7,7 +7,6 @@
 
 #include "log.h"
 #include "process_globals.h"
-#include "slot_claims.h"
 
 service_table services{};
 
@@ -159,9 +158,6 @@ void clear_data_path(nan_data_mgnt *mgnt)
     }
     nan_log(log_severity::info, "clear_data_path nan_status[%d]\n",
             static_cast<int>(mgnt->nan_status));
-    // A handler that let go of the table around a command must not carry on
-    // with the data path that was cleared meanwhile.
-    end_claims(*mgnt);
     data_path_record &path = mgnt->data_path;
     mgnt->retry = 0;
     path.ndp_id = 0;

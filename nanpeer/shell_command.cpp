@@ -12,13 +12,17 @@
 
 #include <signal.h>
 #include <spawn.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 #include "log.h"
+#include "stopping.h"
+#include "unique_fd.h"
 
 namespace {
 
@@ -60,8 +64,7 @@ sigset_t signals_not_at_default()
 }
 
 // The command starts as from a fresh shell: default actions and no blocked
-// signal (nanpeer blocks the response timer's signal in every thread, and a
-// service that a script starts must still see it).
+// signal, whatever nanpeer's own settings or those it inherited.
 int prepare(spawn_attributes &attributes)
 {
     const sigset_t defaults = signals_not_at_default();
@@ -77,9 +80,56 @@ int prepare(spawn_attributes &attributes)
                                     POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
 }
 
+// A descriptor that becomes readable when the child ends. Through
+// syscall(): glibc 2.36 declares pidfd_open without C linkage for C++.
+int open_pidfd(pid_t child)
+{
+    return static_cast<int>(syscall(SYS_pidfd_open, child, 0));
+}
+
+// Before Linux 5.3 there is no process descriptor (boards often run older
+// kernels): the child is looked at every 50 ms instead, between waits that
+// a stop still cuts short.
+bool wait_polling(pid_t child)
+{
+    constexpr int kLookEveryMs = 50;
+    for (;;) {
+        int status = 0;
+        const pid_t ended = waitpid(child, &status, WNOHANG);
+        if (ended == child || (ended < 0 && errno != EINTR)) {
+            return true;
+        }
+        if (wait_unless_stopping(-1, kLookEveryMs) < 0) {
+            return false;
+        }
+    }
+}
+
+// Until the child has ended (reaped), or until nanpeer is stopping (then
+// the child is left running, and false is returned).
+bool wait_for_child(pid_t child, command_wait wait)
+{
+    int status = 0;
+    if (wait == command_wait::until_stop) {
+        // Waited for together with the stop.
+        const unique_fd ended(open_pidfd(child));
+        if (!ended.valid()) {
+            return wait_polling(child);
+        }
+        if (wait_unless_stopping(ended.get(), -1) != 1) {
+            return false;
+        }
+    }
+    // A stop signal lands on any thread: the wait goes on until the command
+    // ends, whose status, like system()'s, no caller examines.
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    return true;
+}
+
 } // namespace
 
-void run_shell_command(const char *command_line)
+bool run_shell_command(const char *command_line, command_wait wait)
 {
     // Our buffered lines come before whatever the command prints.
     std::fflush(stdout);
@@ -96,11 +146,7 @@ void run_shell_command(const char *command_line)
     if (error != 0) {
         nan_log(log_severity::warning, "%s: cannot start /bin/sh: %s\n", __func__,
                 std::strerror(error));
-        return;
+        return true;
     }
-    // A stop signal lands on any thread; waiting goes on until the command
-    // ends, whose status, like system()'s, no caller examines.
-    int status = 0;
-    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
+    return wait_for_child(child, wait);
 }

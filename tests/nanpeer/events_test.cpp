@@ -10,6 +10,7 @@
 #include "process_globals.h"
 #include "sdcore_double.h"
 #include "service_table.h"
+#include "stopping.h"
 #include "test_support.h"
 
 namespace {
@@ -21,14 +22,14 @@ template <typename Record>
 std::string deliver(uint32_t event_id, const Record &record)
 {
     output_capture capture;
-    sdcore_double::deliver(event_id, record);
+    deliver_and_handle(event_id, record);
     return capture.finish();
 }
 
 std::string deliver_raw(uint32_t event_id, const void *record, int length)
 {
     output_capture capture;
-    sdcore_double::deliver(event_id, record, length);
+    deliver_and_handle(event_id, record, length);
     return capture.finish();
 }
 
@@ -523,7 +524,7 @@ TEST_F(events_test, wrong_lengths_missing_records_and_unknown_ids_change_nothing
 TEST_F(events_test, nothing_is_handled_once_stopping)
 {
     nan_data_mgnt &mgnt = prepare_subscriber(sec_type::open);
-    stop_flag.store(1);
+    request_stop();
     EXPECT_EQ(deliver(DNS_DISCOVERY_RESULT, discovery(9)), "");
     EXPECT_EQ(deliver_raw(7, nullptr, 0), "");
     EXPECT_EQ(mgnt.nan_status, nan_status::NAN_IDLE);

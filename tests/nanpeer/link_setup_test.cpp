@@ -61,7 +61,7 @@ TEST_F(link_setup_test, subscriber_confirm_replaces_neighbour_and_pings_after_a_
     mgnt.nan_status = nan_status::NAN_DATA_REQ_SENT;
     const auto start = std::chrono::steady_clock::now();
     output_capture capture;
-    sdcore_double::deliver(DNS_DATA_CONFIRM, confirm(1, 0));
+    deliver_and_handle(DNS_DATA_CONFIRM, confirm(1, 0));
     const std::string out = capture.finish();
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(4900));
     EXPECT_NE(out.find(info("set_peer_ipv6[fe80::2aa:bbff:fecc:ddee], mac[00:aa:bb:cc:dd:ee]\n") +

@@ -1,13 +1,11 @@
 // SPDX-License-Identifier: MIT
 // SPDX-FileCopyrightText: Copyright (c) 2026 The board-tools authors
-// The response timer: four-tick give-ups driven tick by tick, and two runs
-// of the real 5-second timer.
+// The response timer: four-tick give-ups driven tick by tick, and the due
+// times the owner handles the ticks at.
 #include <chrono>
-#include <mutex>
-#include <thread>
 
-#include "event_lock.h"
 #include "events.h"
+#include "owner.h"
 #include "process_globals.h"
 #include "response_timer.h"
 #include "sdcore_double.h"
@@ -23,22 +21,26 @@ std::string ticks(int count)
 {
     output_capture capture;
     for (int i = 0; i < count; ++i) {
-        on_response_timer(SIGUSR1);
+        on_response_timer();
     }
     return capture.finish();
 }
 
 void arm(nan_data_mgnt &mgnt, nan_status state)
 {
-    std::lock_guard<std::mutex> lock(event_mutex);
     mgnt.nan_status = state;
     arm_response_timer(mgnt);
 }
 
-uint8_t locked_retry(const nan_data_mgnt &mgnt)
+using namespace std::chrono_literals;
+
+// Moves the clock on and handles what fell due, as the owner would.
+std::string after(std::chrono::nanoseconds wait)
 {
-    std::lock_guard<std::mutex> lock(event_mutex);
-    return mgnt.retry;
+    output_capture capture;
+    advance_clock(wait);
+    handle_pending_messages();
+    return capture.finish();
 }
 
 } // namespace
@@ -129,13 +131,13 @@ TEST_F(response_timer_test, answer_after_three_ticks_is_handled_and_ends_the_tim
     nan_data_mgnt &mgnt = prepare_publisher(0, 1, sec_type::pmk);
     {
         output_capture quiet;
-        sdcore_double::deliver(DNS_DISCOVERY_RESULT, discovery(1, 1));
+        deliver_and_handle(DNS_DISCOVERY_RESULT, discovery(1, 1));
     }
     ASSERT_EQ(mgnt.nan_status, nan_status::NAN_DATA_REQ_SENT);
     ticks(3);
     {
         output_capture quiet;
-        sdcore_double::deliver(DNS_DATA_CONFIRM, confirm(1, 0));
+        deliver_and_handle(DNS_DATA_CONFIRM, confirm(1, 0));
     }
     EXPECT_EQ(mgnt.nan_status, nan_status::NAN_DATA_CONFIRMED);
     EXPECT_FALSE(timer_armed());
@@ -157,49 +159,50 @@ TEST_F(response_timer_test, a_slot_that_stopped_waiting_still_counts_and_ends_th
     EXPECT_FALSE(timer_armed());
 }
 
-// The real timer: the first tick comes about 5 s after the
-// arming, and none comes once an answer has deleted the timer.
-TEST_F(response_timer_test, real_timer_ticks_after_five_seconds_and_stops_when_deleted)
+// The first tick falls due 5 s after the arming and one every 5 s after
+// that, counted from the due times; a confirm deletes the timer.
+TEST_F(response_timer_test, ticks_fall_due_every_five_seconds_from_the_arming)
 {
     // A publisher's confirm sets addresses without the subscriber's ping pause.
     nan_data_mgnt &mgnt = prepare_publisher(0, 1, sec_type::pmk);
     {
         output_capture quiet;
-        sdcore_double::deliver(DNS_DISCOVERY_RESULT, discovery(1, 1));
+        deliver_and_handle(DNS_DISCOVERY_RESULT, discovery(1, 1));
     }
-    const auto armed_at = std::chrono::steady_clock::now();
-    while (locked_retry(mgnt) == 0 &&
-           std::chrono::steady_clock::now() - armed_at < std::chrono::seconds(30)) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    const auto first_tick = std::chrono::steady_clock::now() - armed_at;
-    EXPECT_EQ(locked_retry(mgnt), 1);
-    EXPECT_GE(first_tick, std::chrono::milliseconds(4900));
+    ASSERT_TRUE(timer_armed());
+    after(4990ms);
+    EXPECT_EQ(mgnt.retry, 0);
+    // The first tick, handled 1 s late: the next is still due 5 s after it
+    // fell due, not 5 s after it was handled.
+    after(1020ms);
+    EXPECT_EQ(mgnt.retry, 1);
+    after(3970ms);
+    EXPECT_EQ(mgnt.retry, 1);
+    after(40ms);
+    EXPECT_EQ(mgnt.retry, 2);
 
     {
         output_capture quiet;
-        sdcore_double::deliver(DNS_DATA_CONFIRM, confirm(1, 0));
+        deliver_and_handle(DNS_DATA_CONFIRM, confirm(1, 0));
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(6500));
-    EXPECT_EQ(locked_retry(mgnt), 1);
+    EXPECT_FALSE(timer_armed());
+    after(60s);
+    EXPECT_EQ(mgnt.retry, 2);
 }
 
-// Whatever holds the event lock for long (a library call that blocks; no
-// longer a script or a ping) delays the ticks that fall due meanwhile; none
-// of them may be lost, or a give-up would come late by as many periods.
-TEST_F(response_timer_test, ticks_held_up_by_a_long_handler_all_count)
+// Ticks that fell due while the owner was busy are late, not lost: a
+// give-up still comes on the fourth, and after it no further tick counts.
+TEST_F(response_timer_test, overdue_ticks_all_count_up_to_the_give_up)
 {
-    nan_data_mgnt &mgnt = prepare_publisher(0, 1, sec_type::pmk);
+    nan_data_mgnt &mgnt = prepare_subscriber(sec_type::pmk);
     {
         output_capture quiet;
-        sdcore_double::deliver(DNS_DISCOVERY_RESULT, discovery(1, 1));
+        deliver_and_handle(DNS_DISCOVERY_RESULT, discovery(9, 1));
     }
-    {
-        // Ticks fall due at 5, 10 and 15 s: one taken and waiting for the lock,
-        // one pending signal, one overrun of that signal.
-        std::lock_guard<std::mutex> lock(event_mutex);
-        std::this_thread::sleep_for(std::chrono::milliseconds(16500));
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    EXPECT_EQ(locked_retry(mgnt), 3);
+    ASSERT_EQ(mgnt.nan_status, nan_status::NAN_DATA_REQ_SENT);
+    EXPECT_EQ(after(31s),
+              info("Data rsp not receive! nan_status[1],retry[4],send data path end[1]\n") +
+                  info("clear_data_path nan_status[1]\n"));
+    EXPECT_EQ(mgnt.retry, 0);
+    EXPECT_FALSE(timer_armed());
 }

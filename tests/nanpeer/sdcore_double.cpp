@@ -3,6 +3,7 @@
 // The libsdcore test double: call recording and the event thread.
 #include "sdcore_double.h"
 
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <map>
@@ -25,7 +26,7 @@ struct double_state {
     std::mutex mutex;
     std::vector<recorded_call> calls;
     std::map<std::string, int> results;
-    std::map<std::string, inside_event> inside;
+    std::map<std::string, std::vector<inside_event>> inside;
     dns_evt_cb callback = nullptr;
     std::function<void(const recorded_call &)> observer;
 };
@@ -103,9 +104,11 @@ private:
     std::thread worker_;
 };
 
+// Never destroyed: at exit the thread may still be inside nanpeer's callback,
+// or waiting to deliver a scripted event, and exit must not wait for it.
 event_thread &events()
 {
-    static event_thread instance;
+    static event_thread &instance = *new event_thread;
     return instance;
 }
 
@@ -124,26 +127,26 @@ int record(const recorded_call &call)
     std::function<void(const recorded_call &)> observer;
     int result = 0;
     dns_evt_cb callback = nullptr;
-    inside_event event;
-    bool deliver_inside = false;
+    std::vector<inside_event> events_inside;
     {
         std::lock_guard<std::mutex> lock(s.mutex);
         auto found = s.results.find(call.name);
         result = found == s.results.end() ? 0 : found->second;
         observer = s.observer;
         if (auto inside = s.inside.find(call.name); inside != s.inside.end()) {
-            event = std::move(inside->second);
+            events_inside = std::move(inside->second);
             s.inside.erase(inside);
             callback = s.callback;
-            deliver_inside = true;
         }
         s.calls.push_back(call);
     }
     if (observer) {
         observer(call);
     }
-    if (deliver_inside && callback != nullptr) {
-        callback(event.event_id, event.record.data(), event.length);
+    for (inside_event &event : events_inside) {
+        if (callback != nullptr) {
+            callback(event.event_id, event.record.data(), event.length);
+        }
     }
     return result;
 }
@@ -227,6 +230,12 @@ void post(uint32_t event_id, const void *record_bytes, int length)
     });
 }
 
+void post_after(uint32_t delay_ms, uint32_t event_id, const void *record_bytes, int length)
+{
+    events().run([delay_ms] { std::this_thread::sleep_for(std::chrono::milliseconds(delay_ms)); });
+    post(event_id, record_bytes, length);
+}
+
 void wait_idle()
 {
     events().wait_idle();
@@ -237,7 +246,7 @@ void deliver_from_inside(const std::string &call_name, uint32_t event_id, const 
 {
     double_state &s = state();
     std::lock_guard<std::mutex> lock(s.mutex);
-    inside_event &event = s.inside[call_name];
+    inside_event &event = s.inside[call_name].emplace_back();
     event.event_id = event_id;
     event.record = bytes_at(record_bytes, length > 0 ? static_cast<std::size_t>(length) : 0);
     event.length = length;

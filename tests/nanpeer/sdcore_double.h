@@ -49,11 +49,15 @@ void post(uint32_t event_id, const Record &record)
 {
     post(event_id, &record, static_cast<int>(sizeof record));
 }
+// Queues one event for the double's thread, which waits delay_ms (after the
+// job before it) and then delivers it.
+void post_after(uint32_t delay_ms, uint32_t event_id, const void *record, int length);
 // Waits until the double's thread has delivered every queued event.
 void wait_idle();
 
 // The next call of that name delivers the event on the calling thread,
-// from inside the call, as a library that reports at once may do.
+// from inside the call, as a library that reports at once may do. Events
+// given for the same call are delivered in the order given.
 void deliver_from_inside(const std::string &call_name, uint32_t event_id, const void *record,
                          int length);
 template <typename Record>

@@ -10,6 +10,7 @@
 #include "process_globals.h"
 #include "sdcore_double.h"
 #include "service_table.h"
+#include "stopping.h"
 #include "test_support.h"
 
 namespace {
@@ -35,7 +36,7 @@ TEST_F(shutdown_test, ends_only_confirmed_paths_then_stops_the_service_and_frees
     confirmed.text_info = static_cast<uint8_t *>(std::calloc(4, 1));
     confirmed.text_info_len = 4;
 
-    stop_flag.store(1);
+    request_stop();
     const auto start = std::chrono::steady_clock::now();
     output_capture capture;
     shut_down(5);
@@ -63,7 +64,7 @@ TEST_F(shutdown_test, ends_only_confirmed_paths_then_stops_the_service_and_frees
     EXPECT_EQ(
         [] {
             output_capture late;
-            sdcore_double::deliver(DNS_DATA_END, data_end(4));
+            deliver_and_handle(DNS_DATA_END, data_end(4));
             return late.finish();
         }(),
         "");

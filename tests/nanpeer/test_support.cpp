@@ -12,16 +12,16 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <mutex>
 #include <sstream>
 
 #include "config.h"
-#include "event_lock.h"
-#include "events.h"
+#include "event_ring.h"
+#include "owner.h"
 #include "process_globals.h"
 #include "response_timer.h"
 #include "sdcore_double.h"
 #include "service_table.h"
+#include "stopping.h"
 
 namespace {
 
@@ -32,6 +32,11 @@ std::string commands_log()
     return stand_in_folder + "/commands.log";
 }
 
+std::string hold_file(const std::string &name)
+{
+    return stand_in_folder + "/hold-" + name;
+}
+
 // The stand-ins go first on PATH once, before any test starts a thread.
 class stand_in_environment : public ::testing::Environment {
 public:
@@ -40,16 +45,26 @@ public:
         char folder[] = "/tmp/nanpeer-stand-ins-XXXXXX";
         ASSERT_NE(mkdtemp(folder), nullptr);
         stand_in_folder = folder;
-        for (const char *name : {"ip", "ping6", "svc"}) {
-            write_file(stand_in_folder + "/" + name,
-                       std::string("#!/bin/sh\necho \"") + name + " $*\" >> \"" + commands_log() +
-                           "\"\n",
-                       true);
+        // Each logs its command line, then waits while its hold file exists.
+        for (const std::string name : {"ip", "ping6", "svc"}) {
+            std::string script = "#!/bin/sh\necho \"";
+            script += name;
+            script += " $*\" >> \"";
+            script += commands_log();
+            script += "\"\nwhile [ -e \"";
+            script += hold_file(name);
+            script += "\" ]; do sleep 0.01; done\n";
+            std::string path = stand_in_folder;
+            path += "/";
+            path += name;
+            write_file(path, script, true);
         }
         const char *path = std::getenv("PATH");
         const std::string search =
             stand_in_folder + ":" + (path == nullptr ? "/usr/bin:/bin" : path);
         setenv("PATH", search.c_str(), 1);
+        ASSERT_EQ(stopping_init(), 0);
+        ASSERT_EQ(event_ring_init(), 0);
     }
     void TearDown() override { std::filesystem::remove_all(stand_in_folder); }
 };
@@ -159,33 +174,54 @@ void clear_shell_commands()
     std::filesystem::remove(commands_log());
 }
 
+void hold_stand_in(const std::string &name)
+{
+    write_file(hold_file(name), "");
+}
+
+void release_stand_in(const std::string &name)
+{
+    std::filesystem::remove(hold_file(name));
+}
+
 void nanpeer_test::SetUp()
 {
     char folder[] = "/tmp/nanpeer-test-XXXXXX";
     ASSERT_NE(mkdtemp(folder), nullptr);
     current_folder = folder;
-    {
-        std::lock_guard<std::mutex> lock(event_mutex);
-        free_text_blocks();
-        services = service_table{};
-        service_count = 1;
-        qvx_iw = nullptr;
-        qvx_nan_r3 = nullptr;
-    }
+    free_text_blocks();
+    services = service_table{};
+    service_count = 1;
+    qvx_iw = nullptr;
+    qvx_nan_r3 = nullptr;
+    // A stop of the test before, and what it left queued, are forgotten.
     stop_flag.store(0);
+    uint64_t count = 0;
+    [[maybe_unused]] const ssize_t drained = read(stopping_fd(), &count, sizeof count);
+    queued_event left{};
+    while (event_ring_pop(left)) {
+    }
+    event_ring_drain_wake();
+    delete_response_timer();
     sdcore_double::reset();
     dns_register_evt_cb(on_dns_event);
     sdcore_double::reset();
     clear_shell_commands();
-    ASSERT_EQ(response_timer_thread_start(), 0);
 }
 
 void nanpeer_test::TearDown()
 {
-    response_timer_thread_stop();
-    std::lock_guard<std::mutex> lock(event_mutex);
+    for (const char *name : {"ip", "ping6", "svc"}) {
+        release_stand_in(name);
+    }
     free_text_blocks();
     std::filesystem::remove_all(current_folder);
+}
+
+void deliver_and_handle(uint32_t event_id, const void *record, int length)
+{
+    sdcore_double::deliver(event_id, record, length);
+    handle_pending_messages();
 }
 
 namespace {
@@ -194,7 +230,6 @@ constexpr uint8_t kSelfMac[6] = {0x02, 0x00, 0x00, 0x00, 0x00, 0x01};
 
 nan_data_mgnt &prepare(int slot, int role, uint8_t local_id, sec_type security)
 {
-    std::lock_guard<std::mutex> lock(event_mutex);
     ServiceSlot &target = services.slot[slot];
     dns_record &record = target.record;
     record.local_id = local_id;
@@ -250,7 +285,6 @@ bool timer_armed()
 
 void disarm_timer()
 {
-    std::lock_guard<std::mutex> lock(event_mutex);
     delete_response_timer();
 }
 

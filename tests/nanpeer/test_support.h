@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -45,14 +46,32 @@ std::string read_file(const std::string &path);
 // The ip, ping6 and svc stand-ins first on PATH record their command lines.
 std::vector<std::string> shell_commands();
 void clear_shell_commands();
+// A held stand-in (ip, ping6 or svc) logs its command line, then waits
+// until it is released.
+void hold_stand_in(const std::string &name);
+void release_stand_in(const std::string &name);
 
-// Resets the service table, the process-wide values and the library double;
-// runs the response timer's thread for the test.
+// Resets the service table, the process-wide values, the stop, the event
+// ring, the response timer and the library double. No owner thread runs:
+// the test's thread stands in for it (handle_pending_messages()).
 class nanpeer_test : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
 };
+
+// The library double delivers the event from its own thread; then the
+// test's thread, as the owner, handles everything queued.
+void deliver_and_handle(uint32_t event_id, const void *record, int length);
+template <typename Record>
+void deliver_and_handle(uint32_t event_id, const Record &record)
+{
+    deliver_and_handle(event_id, &record, static_cast<int>(sizeof record));
+}
+
+// The clock of the response timer and of the ring's stamps runs on from
+// the real one, and jumps forward when a test says so (test_clock.cpp).
+void advance_clock(std::chrono::nanoseconds by);
 
 // A slot prepared as start-up would, with the library's own address set.
 nan_data_mgnt &prepare_subscriber(sec_type security);

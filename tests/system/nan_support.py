@@ -10,6 +10,7 @@ import os
 import re
 import shutil
 import signal
+import struct
 import subprocess
 import tempfile
 import time
@@ -257,3 +258,219 @@ def lines_of(path):
         return []
     with open(path) as text:
         return text.read().splitlines()
+
+
+# nanpeer with the libsdcore double instead of the simulated library: the
+# double delivers the events of a script (NANPEER_DOUBLE_EVENTS) when given
+# calls are made, and stand-ins for iw, ip and ping6 come first on PATH.
+
+DNS_DISCOVERY_RESULT = 0
+DNS_DATA_INDICATION = 1
+DNS_DATA_CONFIRM = 2
+DNS_DATA_ESTABLISHED = 3
+DNS_BSTRAP_RESULT = 4
+DNS_PASN_RESULT = 5
+DNS_DATA_END = 8
+
+INITIATOR_NDI = bytes.fromhex("001122334455")
+RESPONDER_NDI = bytes.fromhex("00aabbccddee")
+PEER_NMI = bytes.fromhex("020000000009")
+
+
+def _text(value, size):
+    return value.encode().ljust(size, b"\0")[:size]
+
+
+def discovery_record(publisher_id=1, subscribe_id=1, pmk_set=0, pairing_enable=0, paired=0):
+    """DNS_DISCOVERY_RESULT, 596 bytes."""
+    return (
+        struct.pack("<BB", subscribe_id, publisher_id)
+        + PEER_NMI
+        + bytes(6)
+        + _text("svc1", 256)
+        + _text("svc-1", 64)
+        + bytes(256)
+        + struct.pack("<HBBBB", 0, pmk_set, pairing_enable, paired, 0)
+    )
+
+
+def indication_record(publish_id, ndp_id, security=0):
+    """DNS_DATA_INDICATION, 25 bytes."""
+    return (
+        struct.pack("<BBBB", 1, publish_id, ndp_id, 0)
+        + INITIATOR_NDI
+        + RESPONDER_NDI
+        + struct.pack("<B", security)
+        + bytes(8)
+    )
+
+
+def confirm_record(ndp_id, status=0):
+    """DNS_DATA_CONFIRM, 284 bytes."""
+    return (
+        struct.pack("<BBBBB", 2, status, ndp_id, 0, 0)
+        + INITIATOR_NDI
+        + RESPONDER_NDI
+        + _text("peerhost", 256)
+        + struct.pack("<BH", 0, 8080)
+        + bytes(8)
+    )
+
+
+def established_record(ndp_id):
+    """DNS_DATA_ESTABLISHED, 9 bytes."""
+    return struct.pack("<BBB", 3, 0, ndp_id) + bytes(6)
+
+
+def data_end_record(ndp_id):
+    """DNS_DATA_END, 3 bytes."""
+    return struct.pack("<BBB", 8, 0, ndp_id)
+
+
+def script_line(call, how, event_id, record, delay_ms=0, length=None):
+    """One line of the double's event script: `how` is "inside" (from inside
+    the call, on the caller's thread) or "thread" (from the double's thread,
+    delay_ms after the event queued before it). `call` may end in #N."""
+    size = len(record) if length is None else length
+    return f"{call} {how} {delay_ms} {event_id} {size} {record.hex() or '-'}\n"
+
+
+STAND_IN = """#!/bin/sh
+# Logs its command line. With a file hold-NAME or hold-NAME-FIRSTWORD it
+# holds for the seconds written there and then logs that it is done.
+echo "{name} $*" >> {dir}/commands.log
+hold={dir}/hold-{name}
+[ -f "$hold-$1" ] && hold="$hold-$1"
+if [ -f "$hold" ]; then
+    echo $$ >> {dir}/held.pids
+    sleep "$(cat "$hold")"
+    echo "{name} $1 done" >> {dir}/commands.log
+fi
+"""
+
+
+class DoubleRun:
+    """One nanpeer run in the board against the scripted double."""
+
+    def __init__(self, out_dir, role, config, script, args=(), holds=None):
+        double = os.path.join(boardtest.BUILD, "tests", "nanpeer-double")
+        if not os.path.exists(os.path.join(double, "libsdcore.so")):
+            raise AssertionError("the libsdcore double is not built")
+        self.dir = str(out_dir)
+        stand_ins = os.path.join(self.dir, "bin")
+        os.makedirs(stand_ins, exist_ok=True)
+        for name in ("ip", "ping6", "svc"):
+            _write_executable(
+                os.path.join(stand_ins, name), STAND_IN.format(name=name, dir=self.dir)
+            )
+        mac = PUBLISHER_MAC if role == "publish" else SUBSCRIBER_MAC
+        _write_executable(
+            os.path.join(stand_ins, "iw"),
+            f"#!/bin/sh\necho 'phy#0'\necho '\tInterface nan0'\necho '\t\taddr {mac}'\n",
+        )
+        for name, seconds in (holds or {}).items():
+            with open(os.path.join(self.dir, f"hold-{name}"), "w") as out:
+                out.write(f"{seconds}\n")
+        script_path = os.path.join(self.dir, "events.script")
+        with open(script_path, "w") as out:
+            out.write("".join(script))
+        self.calls_path = os.path.join(self.dir, "calls.log")
+        self.commands_path = os.path.join(self.dir, "commands.log")
+        self.output_path = os.path.join(self.dir, f"{role}.out")
+        env = dict(os.environ)
+        env["LD_LIBRARY_PATH"] = double
+        env["NANPEER_DOUBLE_LOG"] = self.calls_path
+        env["NANPEER_DOUBLE_EVENTS"] = script_path
+        env["PATH"] = stand_ins + os.pathsep + env.get("PATH", "/usr/bin:/bin")
+        self._out = open(self.output_path, "wb")
+        self.proc = boardtest.start(
+            ["nanpeer", "-r", role, "-f", config, *args],
+            stdout=self._out,
+            stderr=subprocess.STDOUT,
+            env=env,
+        )
+
+    def output(self):
+        with open(self.output_path, "rb") as text:
+            return COLOUR.sub(b"", text.read()).decode(errors="replace")
+
+    def calls(self):
+        """The library calls, as "name number flag" lines."""
+        return lines_of(self.calls_path)
+
+    def commands(self):
+        return lines_of(self.commands_path)
+
+    def wait_for_command(self, prefix, timeout=30, count=1, after_exit=False):
+        """Waits until `count` lines starting with `prefix` are in the command
+        log; after_exit: also once nanpeer has ended (commands it left)."""
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            if sum(line.startswith(prefix) for line in self.commands()) >= count:
+                return time.monotonic()
+            if self.proc.poll() is not None and not after_exit:
+                break
+            time.sleep(0.02)
+        raise AssertionError(f"no {prefix!r} (x{count}) in {self.commands()}:\n{self.output()}")
+
+    def stop(self, sig=signal.SIGINT, timeout=60):
+        """Sends `sig`; returns (status, seconds until the run ended)."""
+        began = time.monotonic()
+        status = boardtest.stop(self.proc, sig=sig, timeout=timeout)
+        took = time.monotonic() - began
+        self._out.close()
+        return status, took
+
+    def wait(self, timeout=60):
+        status = self.proc.wait(timeout=timeout)
+        self._out.close()
+        return status
+
+    def kill(self):
+        """Ends the run and every stand-in still holding."""
+        if self.proc.poll() is None:
+            self.proc.kill()
+            self.proc.wait()
+        if not self._out.closed:
+            self._out.close()
+        for pid in lines_of(os.path.join(self.dir, "held.pids")):
+            # Only a stand-in of this run: the number may have been reused.
+            if self.dir not in _command_line(pid):
+                continue
+            for victim in _children(pid) + [pid]:
+                try:
+                    os.kill(int(victim), signal.SIGKILL)
+                except ProcessLookupError:
+                    pass
+
+
+@contextlib.contextmanager
+def double_run(*args, **kwargs):
+    """A DoubleRun that is ended whatever the test does."""
+    run = DoubleRun(*args, **kwargs)
+    try:
+        yield run
+    finally:
+        run.kill()
+
+
+def _command_line(pid):
+    try:
+        with open(f"/proc/{pid}/cmdline", "rb") as text:
+            return text.read().decode(errors="replace")
+    except FileNotFoundError:
+        return ""
+
+
+def _children(pid):
+    try:
+        with open(f"/proc/{pid}/task/{pid}/children") as text:
+            return text.read().split()
+    except FileNotFoundError:
+        return []
+
+
+def _write_executable(path, text):
+    with open(path, "w") as out:
+        out.write(text)
+    os.chmod(path, 0o755)

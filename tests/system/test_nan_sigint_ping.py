@@ -22,8 +22,9 @@ def test_sigint_during_the_ping_ends_the_run_with_its_shutdown(tmp_path):
         out = sub.output()
 
     assert status == 0, out
-    # Within a second the wait ends, then the 1 s pause and at most 2 s in
-    # which the simulated library waits for its event thread, still in ping6.
+    # Within a second the wait ends and the ping is left running; then the
+    # end command and the 1 s pause. The limit leaves room for a loaded
+    # machine.
     assert took < 15, (took, out)
     assert "packets transmitted" not in out, "the shutdown waited for the ping"
     assert out.index("ping6 -I nan0 -c 10") < out.index("!!!!!! Terminated !!!!!!")
