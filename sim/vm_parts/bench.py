@@ -30,7 +30,7 @@ import time
 
 import yaml
 
-from vm_parts import debian, image
+from vm_parts import debian, image, machine
 from vm_parts.uart import UartRelay
 
 PORTS = ("console", "uart", "peer")
@@ -85,12 +85,9 @@ def qemu_argv(kernel, initrd, root, folder):
         "chardev:console",
         "-monitor",
         "none",
-        "-device",
-        "qemu-xhci",
-        "-chardev",
-        f"socket,id=uart,path={sockets['uart']},reconnect=1",
-        "-device",
-        "usb-serial,chardev=uart",
+    ]
+    argv += machine.uart_args(sockets["uart"])
+    argv += [
         "-device",
         "virtio-serial-device",
         "-chardev",

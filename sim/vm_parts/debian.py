@@ -31,7 +31,7 @@ import shutil
 import subprocess
 import tempfile
 
-from vm_parts import image, modinfo
+from vm_parts import image, machine, modinfo
 
 SUITE = "bookworm"
 SIZE = "1G"
@@ -241,25 +241,7 @@ def build_layer(folder, sdcore):
 def qemu_argv(kernel, initrd, root, snapshot=True, extra_append="", memory="512M"):
     """qemu-system-arm for the board booting the Debian image from virtio."""
     drive = f"if=none,id=root,format=raw,file={root}" + (",snapshot=on" if snapshot else "")
-    return [
-        "qemu-system-arm",
-        "-M",
-        "virt,highmem=off",
-        "-cpu",
-        "cortex-a15",
-        "-smp",
-        "2",
-        "-m",
-        memory,
-        "-nic",
-        "none",
-        "-nographic",
-        "-kernel",
-        kernel,
-        "-initrd",
-        initrd,
-        "-append",
-        ("console=ttyAMA0 quiet " + extra_append).strip(),
+    return machine.argv(kernel, initrd, extra_append, memory) + [
         "-drive",
         drive,
         "-device",

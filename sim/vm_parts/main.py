@@ -11,49 +11,19 @@ import subprocess
 import sys
 import tempfile
 
-from vm_parts import bench, debian, image
+from vm_parts import bench, debian, image, machine
 from vm_parts.uart import UartRelay
 
 BEGIN = b"@@board-vm:begin@@\n"
 END = b"@@board-vm:end "
-# What the kernel is told: the console on the PL011, quiet, and that the
-# host's end of padprobe's UART is up (init then waits for /dev/ttyUSB0).
-BOOT_ARGS = "console=ttyAMA0 quiet"
 
 
 def qemu_argv(kernel, initrd, uart_socket=None):
-    """qemu-system-arm for the virtual board (tests/vm/qemu.yaml says the same)."""
-    append = BOOT_ARGS + (" board_uart=1" if uart_socket else "")
-    argv = [
-        "qemu-system-arm",
-        "-M",
-        "virt,highmem=off",
-        "-cpu",
-        "cortex-a15",
-        "-smp",
-        "2",
-        "-m",
-        "256M",
-        "-nic",
-        "none",
-        "-nographic",
-        "-kernel",
-        kernel,
-        "-initrd",
-        initrd,
-        "-append",
-        append,
-    ]
-    if uart_socket:
-        argv += [
-            "-device",
-            "qemu-xhci",
-            "-chardev",
-            f"socket,id=uart,path={uart_socket},reconnect=1",
-            "-device",
-            "usb-serial,chardev=uart",
-        ]
-    return argv
+    """qemu-system-arm for the busybox board; with padprobe's UART, init
+    is told the host's end is up (it then waits for /dev/ttyUSB0)."""
+    if not uart_socket:
+        return machine.argv(kernel, initrd)
+    return machine.argv(kernel, initrd, "board_uart=1") + machine.uart_args(uart_socket)
 
 
 def _stale(initrd, inputs):
@@ -141,17 +111,6 @@ def debian_boot(args, workdir, command=None):
     return debian.qemu_argv(boot["kernel"], boot["initrd"], boot["root"])
 
 
-def _uart_args(socket_path):
-    return [
-        "-device",
-        "qemu-xhci",
-        "-chardev",
-        f"socket,id=uart,path={socket_path},reconnect=1",
-        "-device",
-        "usb-serial,chardev=uart",
-    ]
-
-
 def cmd_shell(args):
     with tempfile.TemporaryDirectory(prefix="board-vm-") as workdir:
         if args.systemd:
@@ -162,7 +121,7 @@ def cmd_shell(args):
         if relay:
             image.say(f"padprobe's UART: /dev/ttyUSB0 on the board, {relay.port} here")
         if args.systemd:
-            argv += _uart_args(relay.socket_path) if relay else []
+            argv += machine.uart_args(relay.socket_path) if relay else []
             image.say(
                 "console on this terminal: log in as root (no password);"
                 " leave with `poweroff` or Ctrl-A X"
@@ -187,16 +146,9 @@ def cmd_run(args):
     if args.systemd:
         with tempfile.TemporaryDirectory(prefix="board-vm-") as workdir:
             argv = debian_boot(args, workdir, command)
-            relay = _start_uart(args, workdir)
-            if relay and args.uart:
-                image.say(f"padprobe's UART: /dev/ttyUSB0 on the board, {relay.port} here")
-            argv += _uart_args(relay.socket_path) if relay else []
-            argv += ["-serial", "stdio", "-monitor", "none"]
-            try:
-                return _run_console(argv, args.verbose)
-            finally:
-                if relay:
-                    relay.stop()
+            return _run_board(
+                args, workdir, lambda socket: argv + (machine.uart_args(socket) if socket else [])
+            )
     kernel, initrd = ensure_image(args)
     with tempfile.TemporaryDirectory(prefix="board-vm-") as workdir:
         # The command rides in a second archive appended to the initramfs;
@@ -211,16 +163,23 @@ def cmd_run(args):
             for part in (initrd, combined + ".extra"):
                 with open(part, "rb") as f:
                     shutil.copyfileobj(f, out)
-        relay = _start_uart(args, workdir)
-        if relay and args.uart:
-            image.say(f"padprobe's UART: /dev/ttyUSB0 on the board, {relay.port} here")
-        argv = qemu_argv(kernel, combined, relay.socket_path if relay else None)
-        argv += ["-serial", "stdio", "-monitor", "none"]
-        try:
-            return _run_console(argv, args.verbose)
-        finally:
-            if relay:
-                relay.stop()
+        return _run_board(args, workdir, lambda socket: qemu_argv(kernel, combined, socket))
+
+
+def _run_board(args, workdir, argv_with_uart):
+    """Boots the board that runs the command, with padprobe's UART relayed
+    unless --no-uart (argv_with_uart gets the relay's socket, or None);
+    passes the command's output through and returns its exit status."""
+    relay = _start_uart(args, workdir)
+    if relay and args.uart:
+        image.say(f"padprobe's UART: /dev/ttyUSB0 on the board, {relay.port} here")
+    argv = argv_with_uart(relay.socket_path if relay else None)
+    argv += ["-serial", "stdio", "-monitor", "none"]
+    try:
+        return _run_console(argv, args.verbose)
+    finally:
+        if relay:
+            relay.stop()
 
 
 def _run_console(argv, verbose):
