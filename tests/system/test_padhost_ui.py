@@ -4,10 +4,12 @@
 padprobe in the simulated board, through `tools/padhost ui --sim`: the page
 shows what the controller holds, says what it refused, notices a padprobe
 that died and reads everything again when it is back, and warns when the
-frames fall short of the ticks."""
+frames fall short of the ticks; and padhost ends cleanly however often it
+is told to stop."""
 import csv
 import io
 import os
+import signal
 import time
 import urllib.request
 
@@ -319,3 +321,24 @@ def test_the_rate_warning_when_the_controller_is_slow(open_page):
     shown = text(driver, "rate")
     assert "of 100 expected frames/s" in shown and "under 95 %" in shown
     assert text(driver, "gaps") == "0"
+
+
+def test_repeated_stop_signals_let_shutdown_finish(tmp_path):
+    # Ctrl-C pressed again, or a supervisor's SIGTERM on top of it, while
+    # padhost ends the board: shutdown must still finish and say so in its
+    # status, not die of the signal half way.
+    ui = PadhostUi(tmp_path / "board")
+    ui.wait_url(60 * SLOW)
+    os.kill(ui.proc.pid, signal.SIGINT)
+    sent = 1
+    while ui.proc.poll() is None and sent < 5000:
+        time.sleep(0.002)
+        try:
+            os.kill(ui.proc.pid, (signal.SIGTERM, signal.SIGINT)[sent % 2])
+        except ProcessLookupError:
+            break
+        sent += 1
+    status = ui.stop()
+    errors = ui.errors()
+    assert status == 0, f"after {sent} signals: {errors}"
+    assert "Traceback" not in errors

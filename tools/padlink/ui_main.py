@@ -5,6 +5,7 @@ import argparse
 import asyncio
 import signal
 import socket
+import subprocess
 import sys
 
 from . import ui_guard
@@ -12,6 +13,8 @@ from .link import LinkError
 from .where import add_link_options, open_link
 
 DEFAULT_LISTEN = "127.0.0.1:8765"
+STOP_SIGNALS = (signal.SIGINT, signal.SIGTERM)
+BOARD_STOP_S = 30.0
 
 
 def parse_args(argv):
@@ -104,10 +107,18 @@ async def serve(link, options, padprobe_log):
         )
 
     loop = asyncio.get_running_loop()
-    for sig in (signal.SIGINT, signal.SIGTERM):
+    for sig in STOP_SIGNALS:
         loop.add_signal_handler(sig, server.stopping.set)
     print(f"padhost: recordings go to {server.recording.folder}", flush=True)
-    await server.run(announce)
+    try:
+        await server.run(announce)
+    finally:
+        # Closing the loop would give the signals back their defaults, and a
+        # second Ctrl-C or SIGTERM would then cut short what is left: the
+        # simulated board's stop, which is bounded (BOARD_STOP_S).
+        for sig in STOP_SIGNALS:
+            loop.remove_signal_handler(sig)
+            signal.signal(sig, signal.SIG_IGN)
 
 
 def main(argv):
@@ -133,4 +144,16 @@ def main(argv):
         return 1
     finally:
         if board is not None:
-            board.stop()
+            stop_board(board)
+
+
+def stop_board(board):
+    try:
+        board.stop(timeout=BOARD_STOP_S)
+    except subprocess.TimeoutExpired:
+        print(
+            f"padhost: the simulated board did not end within {BOARD_STOP_S} s: killed it",
+            file=sys.stderr,
+        )
+        board.proc.kill()
+        board.wait()
